@@ -1,0 +1,105 @@
+// The client context and the process-wide record behind it.
+#pragma once
+
+#include <pthread.h>
+
+#include <cstdint>
+
+#include "platform/nls.h"
+#include "qlg.h"
+#include "velm.h"
+
+namespace velm {
+
+struct HashEntry;  // utils.h
+
+// Shared by every context of the process: the source of global instance ids.
+struct GIIdTable {
+  pthread_mutex_t mutex;  // serialises id generation
+  uint32_t counter;       // ids issued so far; guarded by mutex
+  char *pidText;          // getpid() as "%08X"
+};
+
+// One per process, created once and never freed.
+struct VELMCommonRec {
+  pthread_mutex_t mutex;  // process-wide set-up and tear-down
+  // Guarded by mutex:
+  int refCount;           // counted, live contexts
+  int eventTableReady;    // predefined event-type table built
+  GIIdTable *giidTable;
+};
+
+// The process-wide record, or null when its allocation failed.
+VELMCommonRec *velmCommon();
+
+}  // namespace velm
+
+// Settings and run-time state of one client context. String properties are
+// heap copies (null when not given and without default); integers by value.
+struct VELM_AuditClientContext {
+  // Properties, in the order of the property table.
+  char *serverURL;
+  char *keyFilePath;
+  char *stashFilePath;
+  char *clientUserName;
+  char *clientPassword;
+  int transferSize;
+  int queueSize;
+  int hiWater;
+  int flushInterval;
+  int numberEQThreads;
+  int numberCMThreads;
+  int numberRetries;
+  int retryInterval;
+  int compress;  // 1 "yes", 0 "no"
+  char *elementCodeSet;
+  char *errorLocale;
+  char *errorCodeSet;
+  int traceLevel;
+  int errorTraceLevel;
+  int entryTraceLevel;
+  int flowTraceLevel;
+  int usingQUILL;  // 1 "yes", 0 "no"
+  char *traceLoggerName;
+  char *traceFilePath;
+  int maxTraceFileSize;
+  int maxTraceFiles;
+  char *errorLoggerName;
+  char *errorFilePath;
+  int maxErrorFileSize;
+  int maxErrorFiles;
+  int useDiskCache;  // 0 "never", 1 "always", 2 "auto"
+  int lowWater;
+  char *diskCachePath;
+  int maxCacheFileSize;
+  int maxCacheFiles;
+  int rebindInterval;
+  int tempStorageFullTimeout;
+  int shutDownTimeout;
+  int responseTimeout;
+
+  // Internal state.
+  char *installDir;
+  QlgObject *traceLogger;
+  QlgObject *errorLogger;
+  cvx_catd catalog;
+  cvx_loc errorLocaleHandle;
+  cvx_cs errorCodeSetHandle;
+  cvx_cs elementCodeSetHandle;
+  cvx_cs utf8CodeSet;
+  int elementCodeSetIsUTF8;
+  int secure;
+  velm::HashEntry **locTypeTable;
+  int locTypeTableSize;
+  int actualEQThreads;
+  int actualCMThreads;
+  void *eventQueue;  // event queue (later)
+  VELM_AuditClient *client;
+  void *cacheInfo;   // disk cache control block (later)
+  void *secureEnv;   // secure-channel environment (later)
+  velm::GIIdTable *giidTable;  // shared, owned by VELMCommon
+  int counted;                 // holds a reference in VELMCommon
+  int checkServerOnCreate;     // always on
+  int validateEvents;          // always on
+  int deleteEvents;            // always on
+};

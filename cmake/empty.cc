@@ -1,0 +1,1 @@
+// Placeholder translation unit for areas and targets made only of other libraries.
