@@ -126,9 +126,13 @@ typedef struct VELM_Property {
 /* @section event */
 /* @end event */
 
-/* ---- Info records ------------------------------------------------------- */
-/* @section info */
-/* @end info */
+/* ---- Info records: simple families -------------------------------------- */
+/* @section info_simple */
+/* @end info_simple */
+
+/* ---- Info records: families with arrays and nested records --------------- */
+/* @section info_nested */
+/* @end info_nested */
 
 /* ---- Validation (an addition to the original interface) ----------------- */
 /* @section validate */
