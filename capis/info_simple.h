@@ -1,0 +1,2 @@
+// The simple info-record families.
+#pragma once
