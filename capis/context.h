@@ -29,8 +29,13 @@ struct VELMCommonRec {
   GIIdTable *giidTable;
 };
 
-// The process-wide record, or null when its allocation failed.
+// The process-wide record, or null when its allocation failed. The first
+// call creates it (once per process, safe from any thread).
 VELMCommonRec *velmCommon();
+
+// Internal twins of VELM_AuditClientContext_Create and _Delete.
+VELM_AuditClientContext *createContext(const VELM_Property *propertyList, VELM_result *result);
+void deleteContext(VELM_AuditClientContext *context);
 
 }  // namespace velm
 

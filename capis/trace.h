@@ -14,7 +14,10 @@
 // stated otherwise).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <mutex>
+#include <tuple>
 #include <type_traits>
 
 #include "capis/context.h"
@@ -26,19 +29,31 @@ enum class TraceKind { Error, Entry, Flow };
 // True when ctx has a trace logger and its traceLevel reaches the level of kind.
 inline bool traceOn(const VELM_AuditClientContext *ctx, TraceKind kind) {
   if (ctx == nullptr || ctx->traceLogger == nullptr) return false;
+  // The trace level may be changed by another thread at any time.
+  const int level = __atomic_load_n(&ctx->traceLevel, __ATOMIC_RELAXED);
   switch (kind) {
-    case TraceKind::Error: return ctx->traceLevel >= ctx->errorTraceLevel;
-    case TraceKind::Entry: return ctx->traceLevel >= ctx->entryTraceLevel;
-    case TraceKind::Flow: return ctx->traceLevel >= ctx->flowTraceLevel;
+    case TraceKind::Error: return level >= ctx->errorTraceLevel;
+    case TraceKind::Entry: return level >= ctx->entryTraceLevel;
+    case TraceKind::Flow: return level >= ctx->flowTraceLevel;
   }
   return false;
 }
 
-// The process-wide loggers used when no context is at hand.
+// The process-wide loggers used when no context is at hand. Each slot holds
+// its own toolkit reference, so a logger stays valid while it is in a slot;
+// write through processTraceLine/processErrorLine, or hold
+// processLoggerMutex() while using the returned pointer.
 QlgObject *processTraceLogger();
 QlgObject *processErrorLogger();
+// Puts logger into the slot (acquiring it, releasing the previous one).
 void setProcessTraceLogger(QlgObject *logger);
 void setProcessErrorLogger(QlgObject *logger);
+// A context starts or stops using logger. When the last context that uses
+// the slot's logger stops, the slot is emptied, so that the logger (and its
+// file) goes away with its last context.
+void attachProcessLoggers(QlgObject *traceLogger, QlgObject *errorLogger);
+void detachProcessLoggers(QlgObject *traceLogger, QlgObject *errorLogger);
+std::mutex &processLoggerMutex();
 
 // One typed argument of the toolkit's parameter lists.
 struct TraceArg {
@@ -60,18 +75,48 @@ struct TraceArg {
 };
 
 // Writes one line to logger with no level test (null logger: nothing).
+// Takes at most kMaxTraceWriteArgs arguments; traceLine has no such limit.
+inline constexpr int kMaxTraceWriteArgs = 4;
 void traceWrite(QlgObject *logger, const char *unit, const char *function, int line, const char *format,
                 const TraceArg *args, int count);
 
+// The function name as the trace lines show it: "[name]". A name that is
+// already bracketed is kept. Cut to fit buf.
+const char *bracketFunction(const char *function, char *buf, std::size_t size);
+
+// (type tag, value) pairs of the toolkit's typed parameter lists.
+inline std::tuple<int, int> typedArg(int v) { return {QLG_INT, v}; }
+inline std::tuple<int, int> typedArg(unsigned v) { return {QLG_INT, static_cast<int>(v)}; }
+inline std::tuple<int, long> typedArg(long v) { return {QLG_LONG, v}; }
+inline std::tuple<int, long> typedArg(long long v) { return {QLG_LONG, static_cast<long>(v)}; }
+inline std::tuple<int, long> typedArg(unsigned long v) { return {QLG_LONG, static_cast<long>(v)}; }
+inline std::tuple<int, long> typedArg(unsigned long long v) { return {QLG_LONG, static_cast<long>(v)}; }
+inline std::tuple<int, double> typedArg(double v) { return {QLG_DOUBLE, v}; }
+inline std::tuple<int, const char *> typedArg(const char *v) { return {QLG_STRING, v}; }
+
+// Writes one line to logger with no level test (null logger: nothing):
+// QlgLogDebugMin(logger, unit, "[function]", line, format, tag, value, ..., 0).
 template <typename... A>
 void traceLine(QlgObject *logger, const char *unit, const char *function, int line, const char *format,
                A... args) {
-  if constexpr (sizeof...(A) == 0) {
-    traceWrite(logger, unit, function, line, format, nullptr, 0);
-  } else {
-    const TraceArg list[] = {TraceArg(args)...};
-    traceWrite(logger, unit, function, line, format, list, static_cast<int>(sizeof...(A)));
-  }
+  if (logger == nullptr) return;
+  char buf[128];
+  const char *fn = bracketFunction(function, buf, sizeof buf);
+  std::apply([&](auto... flat) { QlgLogDebugMin(logger, unit, fn, line, format, flat..., QLG_END); },
+             std::tuple_cat(typedArg(args)...));
+}
+
+// The same on the process-wide trace or error logger, holding the lock that
+// keeps the logger alive while it is written to.
+template <typename... A>
+void processTraceLine(const char *unit, const char *function, int line, const char *format, A... args) {
+  std::scoped_lock lock(processLoggerMutex());
+  traceLine(processTraceLogger(), unit, function, line, format, args...);
+}
+template <typename... A>
+void processErrorLine(const char *unit, const char *function, int line, const char *format, A... args) {
+  std::scoped_lock lock(processLoggerMutex());
+  traceLine(processErrorLogger(), unit, function, line, format, args...);
 }
 
 // Writes "ENTRY" on construction and "EXIT" on destruction when entry

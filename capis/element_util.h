@@ -1,0 +1,64 @@
+// Helpers shared by the element and event units (not used elsewhere).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "capis/element.h"
+#include "capis/errors.h"
+#include "capis/trace.h"
+#include "velm.h"
+
+namespace velm {
+
+// Text into an element: a heap copy, converted into UTF-8 when convert is
+// set and the element code set is not UTF-8. Null with message 1 recorded.
+char *eltTextIn(VELM_AuditClientContext *context, const char *text, bool convert, VELM_result *result);
+// Stored UTF-8 text out to the caller in the element code set (free with
+// VELM_Free). Null with message 1 recorded.
+char *eltTextOut(VELM_AuditClientContext *context, const char *text, VELM_result *result);
+
+// The last "." of a name in the element code set, or null.
+const char *lastDot(VELM_AuditClientContext *context, const char *name);
+
+// Records message 9 for a null required parameter; true when it was null.
+bool missingParm(VELM_AuditClientContext *context, const void *parm, const char *parmName, VELM_result *result);
+
+// Makes room for one more pointer in a null-ended array of count entries:
+// first firstSize slots, then doubling. False with message 1 recorded.
+bool growSlots(VELM_AuditClientContext *context, VELM_AuditElement ***slots, int32_t *capacity, int32_t count,
+               int firstSize, VELM_result *result);
+
+// The element named name[0..length) (UTF-8) among elements, hash first.
+VELM_AuditElement *findByName(VELM_AuditElement *const *elements, int count, const char *name, size_t length);
+
+// For a dotted name: the element that the path before the last "." names
+// among elements, with *leaf set to the part after it; null with message 17
+// (or 1) recorded when it is missing. For a plain name: null, *leaf = name.
+VELM_AuditElement *addUnder(VELM_AuditClientContext *context, VELM_AuditElement *const *elements, int count,
+                            const char *name, const char **leaf, VELM_result *result);
+
+// Releases an element whose attachment failed; an adopted value goes back to
+// the caller instead of being released.
+void discardNewElement(VELM_AuditClientContext *context, VELM_AuditElement *element, int copyFlag,
+                       VELM_result *result);
+
+// Sets the static bit on element and its whole subtree.
+void setStatic(VELM_AuditElement *element);
+
+// Runs the body of a public call so that nothing thrown crosses the C
+// interface: an escaped exception (only allocation can throw) becomes the
+// out-of-memory message and the failure value.
+template <typename R, typename F>
+R guarded(VELM_AuditClientContext *context, VELM_result *result, R failure, F &&body) {
+  try {
+    return body();
+  } catch (...) {
+    [[maybe_unused]] static constexpr const char *kVelmTraceUnit = "element";
+    VELM_RECORD(context, result, 1);
+    VELM_TRACE_ERROR(context, "ERROR: cannot malloc");
+    return failure;
+  }
+}
+
+}  // namespace velm

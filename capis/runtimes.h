@@ -1,0 +1,41 @@
+// Start and stop of the process-wide runtimes that the first context sets up
+// and the last one tears down (under VELMCommon's mutex), and the other
+// set-up steps of context creation that later subsystems fill in.
+#pragma once
+
+#include "velm.h"
+
+namespace velm {
+
+// XML library. 0 on success.
+int initializeXMLParser();
+void terminateXMLParser();
+
+// SOAP transport and security runtimes. 0 on success.
+int initializeAxis();
+void terminateAxis();
+
+// Disk cache state of a new context. 0 on success, -1 with the reason in result.
+int initDiskCache(VELM_AuditClientContext *context, VELM_result *result);
+
+// Builds the predefined event-type table once per process; defined by the
+// event validation unit (capis/event_check.h declares it too).
+int initEventTable(VELM_AuditClientContext *context, VELM_result *result);
+
+// Secure-channel environment of a secure context. 0 on success.
+int setupSecureEnv(VELM_AuditClientContext *context, VELM_result *result);
+
+// Releases the context's disk cache state (context->cacheInfo).
+void freeDiskCache(VELM_AuditClientContext *context);
+
+// Test hook: how often context set-up and tear-down started and stopped each
+// runtime in this process (counted by the caller, whatever the runtime does).
+struct RuntimeCounters {
+  int xmlStarts;
+  int xmlStops;
+  int axisStarts;
+  int axisStops;
+};
+RuntimeCounters runtimeCounters();
+
+}  // namespace velm

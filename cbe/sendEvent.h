@@ -1,0 +1,32 @@
+// Event strings and batch strings: the XML text of one event, the plain
+// concatenation of a batch's texts that the disk cache stores, and the way
+// back from a batch string to a batch.
+#pragma once
+
+#include "cbe/cbe_types.h"
+#include "velm.h"
+
+namespace velm {
+
+// The event's CBE XML as a new heap string (free with VELM_Free), or null
+// with the reasons in result. The event is only read.
+char *velmAuditEventToXMLString(VELM_AuditClientContext *context, VELM_AuditEvent *event, VELM_result *result);
+
+// The texts of the batch joined in order with nothing between them, a new
+// heap string (empty for an empty batch), or null (message 9 "events" for a
+// null batch, message 1 when memory ran out).
+char *velmCommonBaseEventsToString(VELM_AuditClientContext *context, const CommonBaseEventType_ArrayTag *batch,
+                                   VELM_result *result);
+
+// One entry per "CommonBaseEvent" element of the batch string, in order, as
+// a new batch the caller releases with freeCommonBaseEvents. A text without
+// events gives an empty batch; null when the text does not parse or memory
+// ran out.
+CommonBaseEventType_ArrayTag *velmStringToCommonBaseEvents(VELM_AuditClientContext *context, const char *text,
+                                                           VELM_result *result);
+
+// The position (from 1) named by the first "failedevent" element of a SOAP
+// fault detail, or 0 when there is none.
+int getFailedEvent(VELM_AuditClientContext *context, const char *faultDetail, VELM_result *result);
+
+}  // namespace velm
