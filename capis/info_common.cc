@@ -10,6 +10,9 @@ namespace velm {
 
 namespace {
 
+void *systemAlloc(size_t size) { return std::malloc(size); }
+InfoAllocFn infoAllocator = &systemAlloc;
+
 // "ERROR:" line under the context's error-level test, tagged with the site.
 template <typename... A>
 void traceErrorAt(VELM_AuditClientContext *context, const InfoSite &site, const char *format, A... args) {
@@ -19,7 +22,7 @@ void traceErrorAt(VELM_AuditClientContext *context, const InfoSite &site, const 
 
 char *plainCopy(VELM_AuditClientContext *context, const char *text, const InfoSite &site, VELM_result *result) {
   const size_t n = std::strlen(text) + 1;
-  auto *copy = static_cast<char *>(std::malloc(n));
+  auto *copy = static_cast<char *>(infoAllocator(n));
   if (copy == nullptr) {
     recordMessage(context, result, 1, site.unit, site.function, site.line);
     traceErrorAt(context, site, "ERROR: cannot malloc");
@@ -72,12 +75,16 @@ bool infoCheckLocationType(VELM_AuditClientContext *context, const char *value, 
   return false;
 }
 
+void setInfoAllocator(InfoAllocFn alloc) { infoAllocator = alloc != nullptr ? alloc : &systemAlloc; }
+
 void *infoAllocZeroed(VELM_AuditClientContext *context, size_t size, const InfoSite &site, VELM_result *result) {
-  void *record = std::calloc(1, size);
+  void *record = infoAllocator(size);
   if (record == nullptr) {
     recordMessage(context, result, 1, site.unit, site.function, site.line);
     traceErrorAt(context, site, "ERROR: cannot malloc");
+    return nullptr;
   }
+  std::memset(record, 0, size);
   return record;
 }
 

@@ -52,6 +52,12 @@ inline bool infoCheckHandle(VELM_AuditClientContext *context, const void *handle
 bool infoCheckLocationType(VELM_AuditClientContext *context, const char *value, const char *paramName,
                            const InfoSite &site, VELM_result *result);
 
+// The allocator of records and of texts copied without conversion (malloc
+// unless replaced). Tests replace it to fail chosen allocations; set it
+// only while no other thread creates records. Null restores malloc.
+using InfoAllocFn = void *(*)(size_t);
+void setInfoAllocator(InfoAllocFn alloc);
+
 // A zero-filled heap record (released with free), or null with message 1.
 void *infoAllocZeroed(VELM_AuditClientContext *context, size_t size, const InfoSite &site, VELM_result *result);
 template <typename R>

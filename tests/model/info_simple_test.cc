@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "capis/context.h"
+#include "capis/info_common.h"
 #include "capis/info_simple.h"
 #include "velm.h"
 
@@ -374,6 +375,40 @@ TEST_F(InfoSimpleTest, FailingCreateLeavesCallerTextsWithCaller) {
     EXPECT_EQ(r.count(), 1);
     for (size_t i = 1; i < owned.size(); ++i) EXPECT_STREQ(owned[i], f.valid[i]);
     for (char *p : owned) EXPECT_EQ(VELM_Free(p), 0);
+  }
+}
+
+// Allocation failures: the allocation that fails may be the record or any
+// of its texts; each failing create reports message 1 last and releases
+// what it had filled (the leak checker sees the rest).
+int allocsLeft = -1;  // allocations to let through; -1: no limit
+void *limitedAlloc(size_t size) {
+  if (allocsLeft == 0) return nullptr;
+  if (allocsLeft > 0) --allocsLeft;
+  return std::malloc(size);
+}
+
+TEST_F(InfoSimpleTest, AllocationFailureAtEachStepReleasesPartialRecord) {
+  for (const Family &f : families()) {
+    SCOPED_TRACE(f.name);
+    int failures = 0;
+    for (int allowed = 0; allowed < 32; ++allowed) {
+      allocsLeft = allowed;
+      velm::setInfoAllocator(&limitedAlloc);
+      Result r;
+      void *rec = f.create(utf8_.get(), f.valid, &r);
+      velm::setInfoAllocator(nullptr);
+      if (rec != nullptr) {
+        EXPECT_EQ(r.count(), 0);
+        EXPECT_EQ(f.del(utf8_.get(), rec, &r), 0);
+        break;
+      }
+      ++failures;
+      ASSERT_GE(r.count(), 1);
+      EXPECT_EQ(r.code(r.count() - 1), 1);
+    }
+    // One failure for the record and one for each text given.
+    EXPECT_EQ(failures, static_cast<int>(f.valid.size()) + 1);
   }
 }
 
