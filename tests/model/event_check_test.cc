@@ -11,6 +11,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -553,6 +555,20 @@ TEST_F(EventCheckTest, TimestampThatGrowsTheArrayKeepsTheWalkValid) {
   EXPECT_EQ(event->count, 20);
   EXPECT_GT(event->capacity, capacity);
   EXPECT_NE(top(event, "timestamp"), nullptr);
+}
+
+// The flow and error lines of a failing validation reach the trace file.
+TEST_F(EventCheckTest, TracesTheWalk) {
+  VELM_AuditEvent *event = build("AUDIT_AUTHN", {kSource, kFailed, kUser});
+  ASSERT_NE(event, nullptr);
+  expectValidation(event, 15, "'authnType'");
+  std::ifstream in(dir_ + "/trace.log");
+  const std::string trace((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const char *line : {"FLOW: checking event with eventType = AUDIT_AUTHN", "FLOW: numReqElts = 4, numSpChkElts = 1",
+                           "FLOW: reqEltCnt = 3, spChkEltCnt = 0", "FLOW: we are missing some required elements",
+                           "ERROR: the required element 'authnType' is not present"}) {
+    EXPECT_NE(trace.find(line), std::string::npos) << line;
+  }
 }
 
 TEST_F(EventCheckTest, NullValueOfAPredefinedElement) {
