@@ -191,8 +191,8 @@ int infoRecord_Release(VELM_AuditClientContext *context, int valueType, void *va
 }
 
 void infoRecord_Delete(VELM_AuditClientContext *context, int valueType, void *value) {
-  // Releasing records records no messages; a scratch record keeps whatever a
-  // family might add away from the caller's.
+  // The families' deletes record nothing today; a scratch result keeps
+  // anything they might add from leaking.
   VELM_result scratch{0, 0, nullptr};
   infoRecord_Release(context, valueType, value, &scratch);
   VELM_Result_Clean(&scratch);
