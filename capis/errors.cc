@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "capis/context.h"
+#include "capis/event.h"
 #include "capis/trace.h"
 #include "platform/nls.h"
 
@@ -234,13 +235,14 @@ int nullParmHandler1(VELM_AuditClientContext *context, VELM_result *result, cons
   return 0;
 }
 
-// The event's context is not reachable from here without the event model;
-// the process-wide loggers are used.
 int nullParmHandler2(VELM_AuditEvent *event, VELM_result *result, const char *sourceFile, int line,
                      const char *functionName) {
-  (void)event;
   if (result == nullptr) {
-    velm::processTraceLine(sourceFile, functionName, line, "ERROR: status parameter is NULL");
+    if (event != nullptr && event->context != nullptr) {
+      velm::traceLine(event->context->traceLogger, sourceFile, functionName, line, "ERROR: status parameter is NULL");
+    } else {
+      velm::processTraceLine(sourceFile, functionName, line, "ERROR: status parameter is NULL");
+    }
     return 0;
   }
   result->numErrors = 0;

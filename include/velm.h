@@ -287,9 +287,9 @@ VELM_API VELM_AuditElement *VELM_AuditElement_AddStaticElement(VELM_AuditClientC
                                                                VELM_AuditElement *staticElement,
                                                                VELM_result *result);
 /* Releases a static element with its value and its non-static sub-elements;
- * sub-elements still static stay valid. Do not call it while an event that
- * holds the element (including one handed to the audit client) is alive.
- * 0, or -1. */
+ * sub-elements still static stay valid (release them afterwards, parent
+ * first). Do not call it while an event or element that holds the element
+ * (including an event handed to the audit client) is alive. 0, or -1. */
 VELM_API int VELM_AuditElement_DeleteStatic(VELM_AuditClientContext *context, VELM_AuditElement *elementHandle,
                                             VELM_result *result);
 /* Finds a sub-element by name or dotted path. Returns it (borrowed), or NULL

@@ -106,6 +106,7 @@ TEST_F(CatalogTest, MissingCatalogueFallsBackToTheBuiltInTexts) {
   ASSERT_NE(errorHandler(ctx, 6, &result, 0, 1, "keyFilePath"), nullptr);
   EXPECT_STREQ(result.errors[0].message,
                "DXACC0006E The required property 'keyFilePath' is missing in the property list.");
+  VELM_Result_Clean(&result);  // the next call resets the record without freeing
   VELM_AuditClientContext_Delete(ctx, &result);
   ctx = nullptr;
   EXPECT_NE(readFile(dir.file("t.log"))
