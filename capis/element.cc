@@ -52,7 +52,8 @@ char *eltTextIn(VELM_AuditClientContext *context, const char *text, bool convert
 }
 
 char *eltTextOut(VELM_AuditClientContext *context, const char *text, VELM_result *result) {
-  if (context != nullptr && !context->elementCodeSetIsUTF8) return utf8Convert(context, text, kFromUTF8, result);
+  if (context != nullptr && !context->elementCodeSetIsUTF8)
+    return utf8Convert(context, text, kFromUTF8, result);
   char *copy = strdup(text);
   if (copy == nullptr) {
     VELM_RECORD(context, result, 1);
@@ -130,13 +131,21 @@ int processEltValue(VELM_AuditClientContext *context, VELM_AuditElement *element
   }
   void *copy = nullptr;
   switch (valueType) {
-    case VELM_VT_INTEGER: copy = copyBytes(context, value, sizeof(int32_t), result); break;
-    case VELM_VT_LONG: copy = copyBytes(context, value, sizeof(int64_t), result); break;
-    case VELM_VT_DATETIME: copy = copyBytes(context, value, sizeof(struct timeval), result); break;
+    case VELM_VT_INTEGER:
+      copy = copyBytes(context, value, sizeof(int32_t), result);
+      break;
+    case VELM_VT_LONG:
+      copy = copyBytes(context, value, sizeof(int64_t), result);
+      break;
+    case VELM_VT_DATETIME:
+      copy = copyBytes(context, value, sizeof(struct timeval), result);
+      break;
     case VELM_VT_STRING:
       copy = eltTextIn(context, static_cast<const char *>(value), convertFlag != 0, result);
       break;
-    default: copy = infoRecord_Copy(context, valueType, value, result); break;
+    default:
+      copy = infoRecord_Copy(context, valueType, value, result);
+      break;
   }
   if (copy == nullptr) return -1;
   element->value = copy;
@@ -146,7 +155,8 @@ int processEltValue(VELM_AuditClientContext *context, VELM_AuditElement *element
 VELM_AuditElement *auditElement_Create(VELM_AuditClientContext *context, const char *name, int valueType,
                                        const void *value, int copyFlag, int convertFlag,
                                        VELM_result *result) {
-  if (missingParm(context, name, "name", result) || missingParm(context, value, "value", result)) return nullptr;
+  if (missingParm(context, name, "name", result) || missingParm(context, value, "value", result))
+    return nullptr;
   auto *element = static_cast<VELM_AuditElement *>(std::calloc(1, sizeof(VELM_AuditElement)));
   if (element == nullptr) {
     VELM_RECORD(context, result, 1);
@@ -222,8 +232,8 @@ void discardNewElement(VELM_AuditClientContext *context, VELM_AuditElement *elem
 }
 
 VELM_AuditElement *auditElement_AddElement(VELM_AuditClientContext *context, VELM_AuditElement *parent,
-                                           const char *name, int valueType, const void *value,
-                                           int copyFlag, VELM_result *result) {
+                                           const char *name, int valueType, const void *value, int copyFlag,
+                                           VELM_result *result) {
   if (missingParm(context, parent, "parentElement", result) || missingParm(context, name, "name", result) ||
       missingParm(context, value, "value", result))
     return nullptr;
@@ -345,8 +355,9 @@ VELM_AuditElement *addTyped(VELM_AuditClientContext *context, VELM_AuditElement 
 
 extern "C" {
 
-VELM_AuditElement *VELM_AuditElement_AddElement(VELM_AuditClientContext *context, VELM_AuditElement *parentElement,
-                                                const char *name, int valueType, const void *value, int copyFlag,
+VELM_AuditElement *VELM_AuditElement_AddElement(VELM_AuditClientContext *context,
+                                                VELM_AuditElement *parentElement, const char *name,
+                                                int valueType, const void *value, int copyFlag,
                                                 VELM_result *result) {
   return addTyped(context, parentElement, name, valueType, value, copyFlag, result, __LINE__,
                   "[VELM_AuditElement_AddElement]");
@@ -382,7 +393,7 @@ VELM_AuditElement *VELM_AuditElement_AddDateTimeElement(VELM_AuditClientContext 
 }
 
 #define VELM_ELT_ADDER_(fn, T, vt)                                                                       \
-  VELM_AuditElement *VELM_AuditElement_##fn(VELM_AuditClientContext *context,                           \
+  VELM_AuditElement *VELM_AuditElement_##fn(VELM_AuditClientContext *context,                            \
                                             VELM_AuditElement *parentElement, const char *name, T value, \
                                             int copyFlag, VELM_result *result) {                         \
     return addTyped(context, parentElement, name, vt, value, copyFlag, result, __LINE__,                 \
@@ -453,8 +464,8 @@ int VELM_AuditElement_DeleteStatic(VELM_AuditClientContext *context, VELM_AuditE
 }
 
 VELM_AuditElement *VELM_AuditElement_GetElement(VELM_AuditClientContext *context,
-                                                VELM_AuditElement *parentElementHandle, const char *subElementName,
-                                                VELM_result *result) {
+                                                VELM_AuditElement *parentElementHandle,
+                                                const char *subElementName, VELM_result *result) {
   if (!enter(context, result, __LINE__, "[VELM_AuditElement_GetElement]")) return nullptr;
   VELM_ENTRY_EXIT(context);
   const char *missing = parentElementHandle == nullptr ? "parentElementHandle"

@@ -8,13 +8,13 @@
 // An element record. Heap-allocated, zero-filled on creation. Layout and
 // order are fixed: other units read these fields directly.
 struct VELM_AuditElement {
-  char *name;       // UTF-8, owned; never contains "."
-  void *value;      // owned; its form is given by valueType
+  char *name;   // UTF-8, owned; never contains "."
+  void *value;  // owned; its form is given by valueType
   int32_t valueType;
-  uint32_t hash;    // hashFunc of name; compared before the name bytes
-  uint32_t flags;   // kEltStatic | kEltAdded
-  int32_t capacity; // slots in children
-  int32_t count;    // sub-elements held
+  uint32_t hash;                 // hashFunc of name; compared before the name bytes
+  uint32_t flags;                // kEltStatic | kEltAdded
+  int32_t capacity;              // slots in children
+  int32_t count;                 // sub-elements held
   VELM_AuditElement **children;  // owned; at least one null slot follows the last child
 };
 
@@ -35,8 +35,7 @@ inline constexpr int kFirstChildSlots = 10;
 // takes them as UTF-8 already. copyFlag as processEltValue. On failure the
 // value stays with the caller, whatever copyFlag.
 VELM_AuditElement *auditElement_Create(VELM_AuditClientContext *context, const char *name, int valueType,
-                                       const void *value, int copyFlag, int convertFlag,
-                                       VELM_result *result);
+                                       const void *value, int copyFlag, int convertFlag, VELM_result *result);
 
 // Stores valueType and value in element. copyFlag 0 adopts the pointer as it
 // is (the element releases it later); non-zero stores a copy and leaves the
@@ -53,11 +52,11 @@ int auditElement_AddElementByHand(VELM_AuditClientContext *context, VELM_AuditEl
 
 // Creates and attaches an element under parent; name may be a dotted path
 // relative to parent ("a.b.c" adds c under parent's a.b). The new element,
-// or null: nothing added, and
-// the value stays with the caller even when copyFlag is 0.
+// or null: nothing added, and the value stays with the caller even when
+// copyFlag is 0.
 VELM_AuditElement *auditElement_AddElement(VELM_AuditClientContext *context, VELM_AuditElement *parent,
-                                           const char *name, int valueType, const void *value,
-                                           int copyFlag, VELM_result *result);
+                                           const char *name, int valueType, const void *value, int copyFlag,
+                                           VELM_result *result);
 
 // Looks up a dotted path (element code set) among elements[0..count).
 // Borrowed element, or null when not found (no message) or out of memory

@@ -22,7 +22,8 @@ char *eltTextOut(VELM_AuditClientContext *context, const char *text, VELM_result
 const char *lastDot(VELM_AuditClientContext *context, const char *name);
 
 // Records message 9 for a null required parameter; true when it was null.
-bool missingParm(VELM_AuditClientContext *context, const void *parm, const char *parmName, VELM_result *result);
+bool missingParm(VELM_AuditClientContext *context, const void *parm, const char *parmName,
+                 VELM_result *result);
 
 // Makes room for one more pointer in a null-ended array of count entries:
 // first firstSize slots, then doubling. False with message 1 recorded.

@@ -69,7 +69,8 @@ int auditEvent_AddElementByHand(VELM_AuditEvent *event, VELM_AuditElement *eleme
 VELM_AuditElement *auditEvent_AddElement(VELM_AuditEvent *event, const char *name, int valueType,
                                          const void *value, int copyFlag, VELM_result *result) {
   VELM_AuditClientContext *context = event->context;
-  if (missingParm(context, name, "name", result) || missingParm(context, value, "value", result)) return nullptr;
+  if (missingParm(context, name, "name", result) || missingParm(context, value, "value", result))
+    return nullptr;
   const char *leaf = name;
   VELM_AuditElement *parent = nullptr;
   if (lastDot(context, name) != nullptr) {
@@ -166,8 +167,8 @@ VELM_AuditElement *VELM_AuditEvent_AddLongElement(VELM_AuditEvent *event, const 
   return addTyped(event, name, VELM_VT_LONG, &value, 1, result, __LINE__, "[VELM_AuditEvent_AddLongElement]");
 }
 
-VELM_AuditElement *VELM_AuditEvent_AddStringElement(VELM_AuditEvent *event, const char *name, const char *value,
-                                                    int copyFlag, VELM_result *result) {
+VELM_AuditElement *VELM_AuditEvent_AddStringElement(VELM_AuditEvent *event, const char *name,
+                                                    const char *value, int copyFlag, VELM_result *result) {
   return addTyped(event, name, VELM_VT_STRING, value, copyFlag, result, __LINE__,
                   "[VELM_AuditEvent_AddStringElement]");
 }
@@ -179,10 +180,10 @@ VELM_AuditElement *VELM_AuditEvent_AddDateTimeElement(VELM_AuditEvent *event, co
                   "[VELM_AuditEvent_AddDateTimeElement]");
 }
 
-#define VELM_EVT_ADDER_(fn, T, vt)                                                                     \
+#define VELM_EVT_ADDER_(fn, T, vt)                                                                         \
   VELM_AuditElement *VELM_AuditEvent_##fn(VELM_AuditEvent *event, const char *name, T value, int copyFlag, \
-                                          VELM_result *result) {                                       \
-    return addTyped(event, name, vt, value, copyFlag, result, __LINE__, "[VELM_AuditEvent_" #fn "]");  \
+                                          VELM_result *result) {                                           \
+    return addTyped(event, name, vt, value, copyFlag, result, __LINE__, "[VELM_AuditEvent_" #fn "]");      \
   }
 
 VELM_EVT_ADDER_(AddAttributeElement, VELM_Attribute *, VELM_VT_ATTRIBUTE)

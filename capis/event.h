@@ -31,8 +31,8 @@ VELM_AuditEvent *auditEvent_Create(VELM_AuditClientContext *context, const char 
                                    VELM_result *result);
 
 // Creates and attaches an element; name may be a dotted path. The new
-// element, or null: nothing added, and
-// the value stays with the caller even when copyFlag is 0.
+// element, or null: nothing added, and the value stays with the caller even
+// when copyFlag is 0.
 VELM_AuditElement *auditEvent_AddElement(VELM_AuditEvent *event, const char *name, int valueType,
                                          const void *value, int copyFlag, VELM_result *result);
 

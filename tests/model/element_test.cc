@@ -1,5 +1,7 @@
 // Element trees: names and paths, static elements, value ownership, getters
 // and the failure messages of the element calls.
+#include "capis/element.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/time.h>
@@ -7,12 +9,13 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "capis/context.h"
-#include "capis/element.h"
 #include "capis/event.h"
 #include "capis/utils.h"
 #include "velm.h"
@@ -22,16 +25,23 @@ namespace {
 // A context in a fresh temporary directory, with the given element code set.
 class TestContext {
  public:
-  explicit TestContext(const char *elementCodeSet = "UTF8") {
+  // traceLevel above 0 also writes a trace file.
+  explicit TestContext(const char *elementCodeSet = "UTF8", int32_t traceLevel = 0) {
     char tmpl[] = "/tmp/velm-elem-XXXXXX";
     dir_ = mkdtemp(tmpl);
     errorFile_ = dir_ + "/error.log";
-    const VELM_Property props[] = {{"serverURL", VELM_VT_STRING, "http://127.0.0.1:9/audit"},
-                                   {"errorFilePath", VELM_VT_STRING, errorFile_.c_str()},
-                                   {"elementCodeSet", VELM_VT_STRING, elementCodeSet},
-                                   {nullptr, 0, nullptr}};
+    traceFile_ = dir_ + "/trace.log";
+    std::vector<VELM_Property> props = {{"serverURL", VELM_VT_STRING, "http://127.0.0.1:9/audit"},
+                                        {"errorFilePath", VELM_VT_STRING, errorFile_.c_str()},
+                                        {"elementCodeSet", VELM_VT_STRING, elementCodeSet}};
+    traceLevel_ = traceLevel;
+    if (traceLevel > 0) {
+      props.push_back({"traceFilePath", VELM_VT_STRING, traceFile_.c_str()});
+      props.push_back({"traceLevel", VELM_VT_INTEGER, &traceLevel_});
+    }
+    props.push_back({nullptr, 0, nullptr});
     VELM_result result{};
-    ctx_ = VELM_AuditClientContext_Create(props, &result);
+    ctx_ = VELM_AuditClientContext_Create(props.data(), &result);
     VELM_Result_Clean(&result);
   }
   ~TestContext() {
@@ -41,10 +51,16 @@ class TestContext {
     std::filesystem::remove_all(dir_);
   }
   VELM_AuditClientContext *get() const { return ctx_; }
+  std::string traceText() const {
+    std::ifstream in(traceFile_);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
 
  private:
   std::string dir_;
   std::string errorFile_;
+  std::string traceFile_;
+  int32_t traceLevel_ = 0;
   VELM_AuditClientContext *ctx_ = nullptr;
 };
 
@@ -98,20 +114,19 @@ class ElementTest : public ::testing::Test {
 TEST_F(ElementTest, NamesAndPathsUnderOneParent) {
   struct Step {
     const char *name;
-    int code;              // 0: added
-    const char *inText;    // expected in the message text
+    int code;            // 0: added
+    const char *inText;  // expected in the message text
   };
   const Step steps[] = {
-      {"a", 0, nullptr},          {"b", 0, nullptr},
-      {"a", 2, "'a'"},            // duplicate under the same parent
-      {"a.x", 0, nullptr},        // x under a
-      {"b.x", 0, nullptr},        // the same name under another parent
-      {"a.x", 2, "'x'"},          // duplicate under a
-      {"q.b", 17, "'q'"},         // missing prefix
-      {"a.x.y", 0, nullptr},      // two levels down
-      {"a.q.y", 17, "'a.q'"},     // missing middle component
-      {"a..y", 17, nullptr},      // empty component
-      {".y", 17, nullptr},        // empty prefix
+      {"a", 0, nullptr},      {"b", 0, nullptr}, {"a", 2, "'a'"},  // duplicate under the same parent
+      {"a.x", 0, nullptr},                                         // x under a
+      {"b.x", 0, nullptr},                                         // the same name under another parent
+      {"a.x", 2, "'x'"},                                           // duplicate under a
+      {"q.b", 17, "'q'"},                                          // missing prefix
+      {"a.x.y", 0, nullptr},                                       // two levels down
+      {"a.q.y", 17, "'a.q'"},                                      // missing middle component
+      {"a..y", 17, nullptr},                                       // empty component
+      {".y", 17, nullptr},                                         // empty prefix
   };
   for (const Step &s : steps) {
     SCOPED_TRACE(s.name);
@@ -151,11 +166,12 @@ TEST_F(ElementTest, LookUpByNameAndPath) {
     const char *found;  // name of the element found, or null
   };
   const Case cases[] = {
-      {"a", "a"},   {"a.x", "x"},  {"a.x.y", "y"}, {"b", "b"},
-      {"b.c", nullptr},        // b has no children
-      {"a.b.c", nullptr},      // no b under a
-      {"a.x.y.z", nullptr},    // y has no children
-      {"zz", nullptr},       {"", nullptr},   {"a.", nullptr}, {".a", nullptr}, {"x", nullptr},
+      {"a", "a"},           {"a.x", "x"},     {"a.x.y", "y"},
+      {"b", "b"},           {"b.c", nullptr},  // b has no children
+      {"a.b.c", nullptr},                      // no b under a
+      {"a.x.y.z", nullptr},                    // y has no children
+      {"zz", nullptr},      {"", nullptr},    {"a.", nullptr},
+      {".a", nullptr},      {"x", nullptr},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.path);
@@ -272,7 +288,7 @@ TEST_F(ElementTest, DeleteStaticRefusesNonStaticElement) {
 struct ScalarCase {
   const char *label;
   int valueType;
-  std::function<void *()> make;           // heap value as a caller would pass it
+  std::function<void *()> make;            // heap value as a caller would pass it
   std::function<bool(const void *)> same;  // the stored value equals the original
 };
 
@@ -352,9 +368,9 @@ TEST_F(ElementTest, FailedAdoptLeavesValueWithCaller) {
     int code;
   };
   const Case cases[] = {
-      {"taken", VELM_VT_STRING, 2},   // duplicate: fails after the element was made
-      {"nope.x", VELM_VT_STRING, 17}, // missing prefix
-      {"bad", 0, 8},                  // invalid type
+      {"taken", VELM_VT_STRING, 2},    // duplicate: fails after the element was made
+      {"nope.x", VELM_VT_STRING, 17},  // missing prefix
+      {"bad", 0, 8},                   // invalid type
       {"bad", 27, 8},
   };
   for (const Case &c : cases) {
@@ -476,7 +492,8 @@ TEST(ElementCodeSet, StringsRoundTripThroughLatin1) {
   EXPECT_STREQ(deeper->name, "\xc3\xbc");
 
   // Adopted strings are taken as UTF-8 already.
-  VELM_AuditElement *adopted = VELM_AuditElement_AddStringElement(tc.get(), parent, "raw", heapText("\xc3\xa9"), 0, &r);
+  VELM_AuditElement *adopted =
+      VELM_AuditElement_AddStringElement(tc.get(), parent, "raw", heapText("\xc3\xa9"), 0, &r);
   ASSERT_NE(adopted, nullptr);
   EXPECT_STREQ(static_cast<char *>(adopted->value), "\xc3\xa9");
   // An internal caller that holds UTF-8 asks for no conversion.
@@ -503,25 +520,51 @@ TEST_F(ElementTest, NullParameters) {
     const char *parm;  // named in the message text
   };
   const std::vector<Case> cases = {
-      {"AddElement parent", [&](VELM_result *r) { return !VELM_AuditElement_AddElement(c, nullptr, "n", 1, &v, 1, r); }, 9, "parentElement"},
-      {"AddElement name", [&](VELM_result *r) { return !VELM_AuditElement_AddElement(c, p, nullptr, 1, &v, 1, r); }, 9, "name"},
-      {"AddElement value", [&](VELM_result *r) { return !VELM_AuditElement_AddElement(c, p, "n", 1, nullptr, 1, r); }, 9, "value"},
-      {"AddStringElement value", [&](VELM_result *r) { return !VELM_AuditElement_AddStringElement(c, p, "n", nullptr, 1, r); }, 9, "value"},
-      {"AddIntegerElement parent", [&](VELM_result *r) { return !VELM_AuditElement_AddIntegerElement(c, nullptr, "n", 1, r); }, 9, "parentElement"},
-      {"AddStatic parent", [&](VELM_result *r) { return !VELM_AuditElement_AddStaticElement(c, nullptr, p, r); }, 9, "parentElement"},
-      {"AddStatic element", [&](VELM_result *r) { return !VELM_AuditElement_AddStaticElement(c, p, nullptr, r); }, 9, "staticElement"},
-      {"DeleteStatic", [&](VELM_result *r) { return VELM_AuditElement_DeleteStatic(c, nullptr, r) == -1; }, 9, "elementHandle"},
-      {"GetElement parent", [&](VELM_result *r) { return !VELM_AuditElement_GetElement(c, nullptr, "a", r); }, 9, "parentElementHandle"},
-      {"GetElement name", [&](VELM_result *r) { return !VELM_AuditElement_GetElement(c, p, nullptr, r); }, 9, "subElementName"},
-      {"GetName", [&](VELM_result *r) { return !VELM_AuditElement_GetName(c, nullptr, r); }, 9, "element_Handle"},
-      {"GetValue", [&](VELM_result *r) { return !VELM_AuditElement_GetValue(c, nullptr, r); }, 9, "element_Handle"},
-      {"IsStatic", [&](VELM_result *r) { return VELM_AuditElement_IsStatic(c, nullptr, r) == -1; }, 9, "element_Handle"},
-      {"SetStatic", [&](VELM_result *r) { return VELM_AuditElement_SetStatic(c, nullptr, r) == -1; }, 9, "element_Handle"},
-      {"GetValueType", [&](VELM_result *r) { return VELM_AuditElement_GetValueType(c, nullptr, r) == -1; }, 9, "element_Handle"},
-      {"AddElement context", [&](VELM_result *r) { return !VELM_AuditElement_AddElement(nullptr, p, "n", 1, &v, 1, r); }, 10, nullptr},
-      {"GetValue context", [&](VELM_result *r) { return !VELM_AuditElement_GetValue(nullptr, p, r); }, 10, nullptr},
-      {"IsStatic context", [&](VELM_result *r) { return VELM_AuditElement_IsStatic(nullptr, p, r) == -1; }, 10, nullptr},
-      {"DeleteStatic context", [&](VELM_result *r) { return VELM_AuditElement_DeleteStatic(nullptr, p, r) == -1; }, 10, nullptr},
+      {"AddElement parent",
+       [&](VELM_result *r) { return !VELM_AuditElement_AddElement(c, nullptr, "n", 1, &v, 1, r); }, 9,
+       "parentElement"},
+      {"AddElement name",
+       [&](VELM_result *r) { return !VELM_AuditElement_AddElement(c, p, nullptr, 1, &v, 1, r); }, 9, "name"},
+      {"AddElement value",
+       [&](VELM_result *r) { return !VELM_AuditElement_AddElement(c, p, "n", 1, nullptr, 1, r); }, 9,
+       "value"},
+      {"AddStringElement value",
+       [&](VELM_result *r) { return !VELM_AuditElement_AddStringElement(c, p, "n", nullptr, 1, r); }, 9,
+       "value"},
+      {"AddIntegerElement parent",
+       [&](VELM_result *r) { return !VELM_AuditElement_AddIntegerElement(c, nullptr, "n", 1, r); }, 9,
+       "parentElement"},
+      {"AddStatic parent",
+       [&](VELM_result *r) { return !VELM_AuditElement_AddStaticElement(c, nullptr, p, r); }, 9,
+       "parentElement"},
+      {"AddStatic element",
+       [&](VELM_result *r) { return !VELM_AuditElement_AddStaticElement(c, p, nullptr, r); }, 9,
+       "staticElement"},
+      {"DeleteStatic", [&](VELM_result *r) { return VELM_AuditElement_DeleteStatic(c, nullptr, r) == -1; }, 9,
+       "elementHandle"},
+      {"GetElement parent", [&](VELM_result *r) { return !VELM_AuditElement_GetElement(c, nullptr, "a", r); },
+       9, "parentElementHandle"},
+      {"GetElement name", [&](VELM_result *r) { return !VELM_AuditElement_GetElement(c, p, nullptr, r); }, 9,
+       "subElementName"},
+      {"GetName", [&](VELM_result *r) { return !VELM_AuditElement_GetName(c, nullptr, r); }, 9,
+       "element_Handle"},
+      {"GetValue", [&](VELM_result *r) { return !VELM_AuditElement_GetValue(c, nullptr, r); }, 9,
+       "element_Handle"},
+      {"IsStatic", [&](VELM_result *r) { return VELM_AuditElement_IsStatic(c, nullptr, r) == -1; }, 9,
+       "element_Handle"},
+      {"SetStatic", [&](VELM_result *r) { return VELM_AuditElement_SetStatic(c, nullptr, r) == -1; }, 9,
+       "element_Handle"},
+      {"GetValueType", [&](VELM_result *r) { return VELM_AuditElement_GetValueType(c, nullptr, r) == -1; }, 9,
+       "element_Handle"},
+      {"AddElement context",
+       [&](VELM_result *r) { return !VELM_AuditElement_AddElement(nullptr, p, "n", 1, &v, 1, r); }, 10,
+       nullptr},
+      {"GetValue context", [&](VELM_result *r) { return !VELM_AuditElement_GetValue(nullptr, p, r); }, 10,
+       nullptr},
+      {"IsStatic context", [&](VELM_result *r) { return VELM_AuditElement_IsStatic(nullptr, p, r) == -1; },
+       10, nullptr},
+      {"DeleteStatic context",
+       [&](VELM_result *r) { return VELM_AuditElement_DeleteStatic(nullptr, p, r) == -1; }, 10, nullptr},
   };
   for (const Case &k : cases) {
     SCOPED_TRACE(k.label);
@@ -537,6 +580,39 @@ TEST_F(ElementTest, NullParameters) {
     EXPECT_TRUE(k.call(nullptr)) << "a null result record is survived";
   }
   EXPECT_EQ(root_->count, 0);
+}
+
+// With every trace kind on, the success and failure paths write their lines
+// (and their typed arguments reach the toolkit intact).
+TEST(ElementTrace, FullTraceLevel) {
+  TestContext tc("UTF8", 3);
+  ASSERT_NE(tc.get(), nullptr);
+  VELM_result r{};
+  VELM_AuditEvent *event = VELM_AuditEvent_Create(tc.get(), "AUDIT_AUTHZ", &r);
+  ASSERT_NE(event, nullptr);
+  VELM_AuditElement *a = VELM_AuditEvent_AddIntegerElement(event, "a", 1, &r);
+  ASSERT_NE(VELM_AuditElement_AddIntegerElement(tc.get(), a, "b", 2, &r), nullptr);
+  EXPECT_NE(VELM_AuditEvent_GetElement(event, "a.b", &r), nullptr);
+  EXPECT_EQ(VELM_AuditElement_AddIntegerElement(tc.get(), a, "q.b", 2, &r), nullptr);
+  VELM_Result_Clean(&r);
+  int32_t v = 0;
+  EXPECT_EQ(VELM_AuditElement_AddElement(tc.get(), a, "t", 27, &v, 1, &r), nullptr);
+  VELM_Result_Clean(&r);
+  EXPECT_EQ(VELM_AuditElement_SetStatic(tc.get(), a, &r), 0);
+  EXPECT_EQ(VELM_AuditEvent_Delete(event, &r), 0);
+  // Parent first: it still points at its static child.
+  VELM_AuditElement *b = VELM_AuditElement_GetElement(tc.get(), a, "b", &r);
+  EXPECT_EQ(VELM_AuditElement_DeleteStatic(tc.get(), a, &r), 0);
+  EXPECT_EQ(VELM_AuditElement_DeleteStatic(tc.get(), b, &r), 0);
+  VELM_Result_Clean(&r);
+
+  const std::string trace = tc.traceText();
+  for (const char *line :
+       {"ENTRY", "EXIT", "FLOW: creating element with name = b, valueType = 1", "EXIT: element a.b, found",
+        "ERROR: parent element q, does not exist", "ERROR: valueType parameter has an invalid value: 27",
+        "ENTRY - making element a static", "EXIT, rc = 0"}) {
+    EXPECT_NE(trace.find(line), std::string::npos) << line;
+  }
 }
 
 }  // namespace

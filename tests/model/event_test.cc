@@ -1,5 +1,7 @@
 // Events: creation, the top-level element set, static elements shared
 // between events, look-ups, release and the failure messages of the calls.
+#include "capis/event.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/time.h>
@@ -13,7 +15,6 @@
 
 #include "capis/context.h"
 #include "capis/element.h"
-#include "capis/event.h"
 #include "velm.h"
 
 namespace {
@@ -134,14 +135,10 @@ TEST_F(EventTest, AddingElements) {
     const char *inText;
   };
   const Step steps[] = {
-      {"userInfo", 0, nullptr},
-      {"userInfo", 2, "'userInfo'"},  // duplicate top-level name
-      {"a.b", 0, nullptr},            // under the top-level a
-      {"a.b", 2, "'b'"},
-      {"a.b.c", 0, nullptr},
-      {"q.b", 17, "'q'"},             // missing prefix
-      {"a.q.c", 17, "'a.q'"},
-      {"fixed.b", 30, "'fixed'"},     // static parent
+      {"userInfo", 0, nullptr}, {"userInfo", 2, "'userInfo'"},  // duplicate top-level name
+      {"a.b", 0, nullptr},                                      // under the top-level a
+      {"a.b", 2, "'b'"},        {"a.b.c", 0, nullptr},         {"q.b", 17, "'q'"},  // missing prefix
+      {"a.q.c", 17, "'a.q'"},   {"fixed.b", 30, "'fixed'"},                         // static parent
   };
   for (const Step &s : steps) {
     SCOPED_TRACE(s.name);
@@ -190,7 +187,8 @@ TEST_F(EventTest, StaticElementSharedByTwoEvents) {
   EXPECT_EQ(VELM_AuditEvent_AddStaticElement(e2, shared, &r_), nullptr);
   EXPECT_EQ(codes(r_), std::vector<int>{2}) << "already in this event";
   VELM_Result_Clean(&r_);
-  EXPECT_EQ(VELM_AuditEvent_GetElement(e2, "shared.sub", &r_), VELM_AuditEvent_GetElement(e1, "shared.sub", &r_));
+  EXPECT_EQ(VELM_AuditEvent_GetElement(e2, "shared.sub", &r_),
+            VELM_AuditEvent_GetElement(e1, "shared.sub", &r_));
 
   deleteEvent(e1);
   deleteEvent(e2);
@@ -269,7 +267,10 @@ TEST(EventCodeSet, TypeAndElementsRoundTripThroughLatin1) {
   char *type = VELM_AuditEvent_GetType(e, &r);
   EXPECT_STREQ(type, "\xc9V\xc9NEMENT");
   VELM_Free(type);
-  VELM_AuditElement *s = VELM_AuditEvent_AddStringElement(e, "cl\xe9", "val\xee" "ur", 1, &r);
+  VELM_AuditElement *s = VELM_AuditEvent_AddStringElement(e, "cl\xe9",
+                                                          "val\xee"
+                                                          "ur",
+                                                          1, &r);
   ASSERT_NE(s, nullptr);
   EXPECT_STREQ(static_cast<char *>(s->value), "val\xc3\xaeur");
   EXPECT_EQ(VELM_AuditEvent_GetElement(e, "cl\xe9", &r), s);
@@ -288,20 +289,33 @@ TEST_F(EventTest, NullParameters) {
     const char *parm;
   };
   const std::vector<Case> cases = {
-      {"Create context", [&](VELM_result *r) { return !VELM_AuditEvent_Create(nullptr, "T", r); }, 10, nullptr},
+      {"Create context", [&](VELM_result *r) { return !VELM_AuditEvent_Create(nullptr, "T", r); }, 10,
+       nullptr},
       {"Create type", [&](VELM_result *r) { return !VELM_AuditEvent_Create(c, nullptr, r); }, 9, "eventType"},
-      {"AddElement event", [&](VELM_result *r) { return !VELM_AuditEvent_AddElement(nullptr, "n", 1, &v, 1, r); }, 12, nullptr},
-      {"AddElement name", [&](VELM_result *r) { return !VELM_AuditEvent_AddElement(e, nullptr, 1, &v, 1, r); }, 9, "name"},
-      {"AddElement value", [&](VELM_result *r) { return !VELM_AuditEvent_AddElement(e, "n", 1, nullptr, 1, r); }, 9, "value"},
-      {"AddElement type", [&](VELM_result *r) { return !VELM_AuditEvent_AddElement(e, "n", 27, &v, 1, r); }, 8, "valueType"},
-      {"AddIntegerElement event", [&](VELM_result *r) { return !VELM_AuditEvent_AddIntegerElement(nullptr, "n", 1, r); }, 12, nullptr},
-      {"AddUserInfoElement value", [&](VELM_result *r) { return !VELM_AuditEvent_AddUserInfoElement(e, "u", nullptr, 1, r); }, 9, "value"},
-      {"AddStatic event", [&](VELM_result *r) { return !VELM_AuditEvent_AddStaticElement(nullptr, nullptr, r); }, 12, nullptr},
-      {"AddStatic element", [&](VELM_result *r) { return !VELM_AuditEvent_AddStaticElement(e, nullptr, r); }, 9, "staticElement"},
-      {"GetElement event", [&](VELM_result *r) { return !VELM_AuditEvent_GetElement(nullptr, "a", r); }, 12, nullptr},
-      {"GetElement name", [&](VELM_result *r) { return !VELM_AuditEvent_GetElement(e, nullptr, r); }, 9, "elementName"},
+      {"AddElement event",
+       [&](VELM_result *r) { return !VELM_AuditEvent_AddElement(nullptr, "n", 1, &v, 1, r); }, 12, nullptr},
+      {"AddElement name",
+       [&](VELM_result *r) { return !VELM_AuditEvent_AddElement(e, nullptr, 1, &v, 1, r); }, 9, "name"},
+      {"AddElement value",
+       [&](VELM_result *r) { return !VELM_AuditEvent_AddElement(e, "n", 1, nullptr, 1, r); }, 9, "value"},
+      {"AddElement type", [&](VELM_result *r) { return !VELM_AuditEvent_AddElement(e, "n", 27, &v, 1, r); },
+       8, "valueType"},
+      {"AddIntegerElement event",
+       [&](VELM_result *r) { return !VELM_AuditEvent_AddIntegerElement(nullptr, "n", 1, r); }, 12, nullptr},
+      {"AddUserInfoElement value",
+       [&](VELM_result *r) { return !VELM_AuditEvent_AddUserInfoElement(e, "u", nullptr, 1, r); }, 9,
+       "value"},
+      {"AddStatic event",
+       [&](VELM_result *r) { return !VELM_AuditEvent_AddStaticElement(nullptr, nullptr, r); }, 12, nullptr},
+      {"AddStatic element", [&](VELM_result *r) { return !VELM_AuditEvent_AddStaticElement(e, nullptr, r); },
+       9, "staticElement"},
+      {"GetElement event", [&](VELM_result *r) { return !VELM_AuditEvent_GetElement(nullptr, "a", r); }, 12,
+       nullptr},
+      {"GetElement name", [&](VELM_result *r) { return !VELM_AuditEvent_GetElement(e, nullptr, r); }, 9,
+       "elementName"},
       {"GetType", [&](VELM_result *r) { return !VELM_AuditEvent_GetType(nullptr, r); }, 12, nullptr},
-      {"GetDefaultTimeStamp", [&](VELM_result *r) { return !VELM_AuditEvent_GetDefaultTimeStamp(nullptr, r); }, 12, nullptr},
+      {"GetDefaultTimeStamp",
+       [&](VELM_result *r) { return !VELM_AuditEvent_GetDefaultTimeStamp(nullptr, r); }, 12, nullptr},
       {"Delete", [&](VELM_result *r) { return VELM_AuditEvent_Delete(nullptr, r) == -1; }, 12, nullptr},
   };
   for (const Case &k : cases) {
