@@ -1,13 +1,12 @@
 // File logging throughput: records per second through a basic logger and a
 // file handler (basic formatter, roll-over at 4 MiB through 3 files), for
 // one and two threads sharing the logger.
+#include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-
-#include <benchmark/benchmark.h>
 
 #include "qlg.h"
 
@@ -50,7 +49,8 @@ void BM_FileRecord(benchmark::State &state) {
   for (auto _ : state) {
     ++line;
     QlgLogDebugMin(gLogger, "bench/quill_file.cc", "[BM_FileRecord]", line, "record %d from thread %d: %s",
-                   QLG_INT, line, QLG_INT, thread, QLG_STRING, "a typical trace text of some length", QLG_END);
+                   QLG_INT, line, QLG_INT, thread, QLG_STRING, "a typical trace text of some length",
+                   QLG_END);
   }
   state.SetItemsProcessed(state.iterations());
 }

@@ -137,7 +137,8 @@ void setFileName(FileHandlerVars &vars, const std::string *value) {
     case FileNameStatus::kTooLong:
       // The previous name stays.
       if (vars.logInternalErrs)
-        qlgIntlReportMsg(31, QLG_STRING, "fileName", QLG_INT, static_cast<int>(kMaxLogFileNameLength), QLG_END);
+        qlgIntlReportMsg(31, QLG_STRING, "fileName", QLG_INT, static_cast<int>(kMaxLogFileNameLength),
+                         QLG_END);
       break;
   }
 }
@@ -194,8 +195,8 @@ void qlgIntlRegisterFileHandlerClasses() {
   using namespace velm;
   const std::string text(qlgIntlMsgText(121));
   const QlgMsgDesc description{"qlgmsg", 1, 121, text.c_str()};
-  qlgIntlAddHandlerClass("qlg_filehandler", &description, allocSingle, freeVars, cfgChange, process, openHandler,
-                         closeHandler);
+  qlgIntlAddHandlerClass("qlg_filehandler", &description, allocSingle, freeVars, cfgChange, process,
+                         openHandler, closeHandler);
   qlgIntlAddHandlerClass("qlg_multiproc_filehandler", nullptr, allocMulti, freeVars, cfgChange, process,
                          openHandler, closeHandler);
 }

@@ -2,6 +2,7 @@
 // directories, encodings and a deleted active file, first on the LogFile
 // engine, then through the toolkit's "qlg_filehandler".
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/sem.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,8 +14,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "qlg.h"
 #include "quill/src/util/log_file.h"
@@ -63,7 +62,8 @@ TEST(LogFileName, SplitsAndNamesBackups) {
     const char *backup2;
   };
   const Case cases[] = {
-      {"/var/log/app/trace.log", "/var/log/app/trace.log", "/var/log/app/trace1.log", "/var/log/app/trace2.log"},
+      {"/var/log/app/trace.log", "/var/log/app/trace.log", "/var/log/app/trace1.log",
+       "/var/log/app/trace2.log"},
       {"/var/log/app/trace2.log", "/var/log/app/trace2_.log", "/var/log/app/trace2_1.log",
        "/var/log/app/trace2_2.log"},
       {"/var/log/app/trace", "/var/log/app/trace", "/var/log/app/trace1", "/var/log/app/trace2"},
@@ -118,9 +118,9 @@ TEST(LogFilePermission, ParsesOctalMasks) {
     unsigned mode;  // expected mode; the old one (0123) when not ok
   };
   const Case cases[] = {
-      {"0660", true, 0660}, {"660", true, 0660},   {"0640", true, 0640},  {" 0600", true, 0600},
-      {"0", true, 0},       {"07777", true, 0777}, {"0755x", true, 0755}, {"rw", false, 0123},
-      {"", false, 0123},    {"-1", false, 0123},   {"+644", false, 0123}, {"8", false, 0123},
+      {"0660", true, 0660},   {"660", true, 0660},   {"0640", true, 0640},  {" 0600", true, 0600},
+      {"0", true, 0},         {"07777", true, 0777}, {"0755x", true, 0755}, {"rw", false, 0123},
+      {"", false, 0123},      {"-1", false, 0123},   {"+644", false, 0123}, {"8", false, 0123},
       {nullptr, false, 0123},
   };
   for (const Case &c : cases) {
@@ -299,9 +299,7 @@ TEST_F(LogFileTest, ExistingFileKeepsItsMode) {
 }
 
 TEST_F(LogFileTest, DirectoryThatCannotBeMadeFailsTheOpen) {
-  {
-    std::ofstream blocker(path("plain"));
-  }
+  { std::ofstream blocker(path("plain")); }
   LogFile file(false);
   useName(file, "plain/sub/f.log");
   LogFileIssues issues;
@@ -462,9 +460,10 @@ TEST_F(FileHandlerTest, PermissionValues) {
   const Case cases[] = {
       {"filePermission", "0660", 0660, 0771, ""},
       {"filePermission", "0600", 0600, 0771, ""},
-      {"filePermission", "rw", 0744, 0771, "QLGMP0074W The value rw is not a valid file permission mask for file "
-                                           "handler p2. Please specify a four-digit octal value (with a leading zero)."},
-      {"filePermission", "", 0744, 0771, "QLGMP0074W The value  is not a valid"},
+      {"filePermission", "rw", 0744, 0771,
+       "QLGMP0074W The value rw is not a valid file permission mask for file "
+       "handler p2. Please specify a four-digit octal value (with a leading zero)."},
+      {"filePermission", "", 0744, 0771, "is not a valid file permission mask for file handler p3."},
       {"dirPermission", "0750", 0744, 0750, ""},
       {"dirPermission", "x17", 0744, 0771, "QLGMP0074W The value x17 is not a valid"},
   };
@@ -499,6 +498,28 @@ TEST_F(FileHandlerTest, RemovedMaxFileSizeMeans1024Bytes) {
   EXPECT_EQ(lines(path("rm.log")), 1);
 }
 
+TEST_F(FileHandlerTest, BadNumbersKeepThePreviousLimits) {
+  struct Case {
+    const char *maxFileSize, *maxFiles;
+  };
+  const Case cases[] = {{"abc", "many"}, {"-5", "-1"}, {"", ""}, {" 12x", "2.5"}};
+  const std::string text(268, 'b');
+  for (const Case &c : cases) {
+    std::string name = std::string("bad") + static_cast<char>('a' + (&c - cases));
+    SCOPED_TRACE(name);
+    QlgObject *h = handler(name);
+    QlgSetObjProp(h, "fileName", path(name + ".log").c_str());
+    QlgSetObjProp(h, "maxFileSize", "1000");
+    QlgSetObjProp(h, "maxFiles", "2");
+    QlgSetObjProp(h, "maxFileSize", c.maxFileSize);
+    QlgSetObjProp(h, "maxFiles", c.maxFiles);
+    for (int i = 0; i < 9; ++i) log(name, text);
+    EXPECT_EQ(lines(path(name + ".log")), 1);
+    EXPECT_EQ(lines(path(name + "1.log")), 4);
+    EXPECT_FALSE(fs::exists(path(name + "2.log")));
+  }
+}
+
 TEST_F(FileHandlerTest, RemovedFileNameStopsWritingUntilANewOne) {
   QlgObject *h = handler("fn");
   QlgSetObjProp(h, "fileName", path("first.log").c_str());
@@ -521,7 +542,8 @@ TEST_F(FileHandlerTest, TooLongFileNameKeepsThePreviousOne) {
   std::string tooLong = path(std::string(260, 'n') + ".log");
   QlgSetObjProp(h, "fileName", tooLong.c_str());
   log("tl", "still here");
-  EXPECT_NE(errors().find("QLGBC0031E Property 'fileName' must be 255 characters or less."), std::string::npos)
+  EXPECT_NE(errors().find("QLGBC0031E Property 'fileName' must be 255 characters or less."),
+            std::string::npos)
       << errors();
   EXPECT_EQ(lines(path("kept.log")), 1);
 }
@@ -544,9 +566,10 @@ TEST_F(FileHandlerTest, UnknownEncodingGivesMessage36AndUtf8) {
   QlgSetObjProp(h, "fileName", path("en.log").c_str());
   QlgSetObjProp(h, "fileEncoding", "NO-SUCH-SET");
   log("en", "caf\xC3\xA9");
-  EXPECT_NE(errors().find("QLGFH0036W Could not load codeset NO-SUCH-SET. Logged text will be stored in UTF-8 "
-                          "encoding instead."),
-            std::string::npos)
+  EXPECT_NE(
+      errors().find("QLGFH0036W Could not load codeset NO-SUCH-SET. Logged text will be stored in UTF-8 "
+                    "encoding instead."),
+      std::string::npos)
       << errors();
   EXPECT_NE(readFile(path("en.log")).find(" caf\xC3\xA9\n"), std::string::npos);
 
@@ -556,14 +579,13 @@ TEST_F(FileHandlerTest, UnknownEncodingGivesMessage36AndUtf8) {
 }
 
 TEST_F(FileHandlerTest, DirectoryFailureGivesMessage32AndLosesOnlyThatRecord) {
-  {
-    std::ofstream blocker(path("file"));
-  }
+  { std::ofstream blocker(path("file")); }
   QlgObject *h = handler("df");
   QlgSetObjProp(h, "fileName", path("file/sub/x.log").c_str());
   log("df", "lost");
-  EXPECT_NE(errors().find("QLGFH0032E Property 'fileName' must be a valid file path for this platform, but value '" +
-                          path("file/sub") + "' was given."),
+  EXPECT_NE(errors().find(
+                "QLGFH0032E Property 'fileName' must be a valid file path for this platform, but value '" +
+                path("file/sub") + "' was given."),
             std::string::npos)
       << errors();
   QlgSetObjProp(h, "fileName", path("ok/x.log").c_str());

@@ -1,6 +1,7 @@
 // Concurrent writers: many threads of one process through "qlg_filehandler",
 // and two processes sharing one file through "qlg_multiproc_filehandler"
 // across roll-overs. Every record must arrive whole, exactly once.
+#include <gtest/gtest.h>
 #include <sys/sem.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,8 +15,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "qlg.h"
 #include "quill/src/util/log_file.h"
@@ -115,7 +114,8 @@ class ConcurrentFileTest : public ::testing::Test {
 
   static void logRecords(QlgObject *logger, int process, int thread, int records) {
     for (int s = 0; s < records; ++s)
-      QlgLogDebugMin(logger, nullptr, nullptr, 0, "%s", QLG_STRING, payload(process, thread, s).c_str(), QLG_END);
+      QlgLogDebugMin(logger, nullptr, nullptr, 0, "%s", QLG_STRING, payload(process, thread, s).c_str(),
+                     QLG_END);
   }
 
   std::string dir_;
@@ -136,7 +136,7 @@ TEST_F(ConcurrentFileTest, ThreadsNeverInterleaveRecords) {
   LogFileName name;
   ASSERT_EQ(splitLogFileName(file.c_str(), name), FileNameStatus::kOk);
   Tally t = tallyFiles(name, kMaxFiles);
-  EXPECT_GT(t.files, 2);  // it did roll over
+  EXPECT_GT(t.files, 2);          // it did roll over
   EXPECT_LT(t.files, kMaxFiles);  // and nothing was dropped off the end
   expectAllOnce(t, 1, kThreads, kRecords);
 }
@@ -153,8 +153,7 @@ TEST_F(ConcurrentFileTest, TwoProcessesShareOneFileAcrossRollOvers) {
     if (pid == 0) {
       // The child builds its own toolkit, as an unrelated process would.
       if (QlgOpenToolkit(nullptr) != 1) _exit(2);
-      QlgObject *logger =
-          makeLog("mp", "qlg_multiproc_filehandler", file, 8192, kMaxFiles, key);
+      QlgObject *logger = makeLog("mp", "qlg_multiproc_filehandler", file, 8192, kMaxFiles, key);
       if (logger == nullptr) _exit(3);
       std::vector<std::thread> threads;
       for (int t = 0; t < kThreads; ++t) threads.emplace_back(logRecords, logger, p, t, kRecords);

@@ -217,9 +217,7 @@ void FileSemaphore::unlock(LogFileIssues &issues) {
 
 // ---------------------------------------------------------------- the file
 
-LogFile::LogFile(bool multiProcess) : multiProcess_(multiProcess) {
-  splitLogFileName("default.log", name_);
-}
+LogFile::LogFile(bool multiProcess) : multiProcess_(multiProcess) { splitLogFileName("default.log", name_); }
 
 LogFile::~LogFile() {
   closeFd();
