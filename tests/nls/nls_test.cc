@@ -40,7 +40,9 @@ TEST(CodeSets, ErrorsAndBounds) {
   EXPECT_EQ(cvx_cs_new("NO-SUCH-CODESET"), nullptr);
   EXPECT_EQ(cvx_cs_new(nullptr), nullptr);
   EXPECT_NE(cvx_get_def_cs(), nullptr);
-  EXPECT_STREQ(cvx_cs_name(cvx_cs_new("UTF8")), "UTF-8");
+  cvx_cs u = cvx_cs_new("UTF8");
+  EXPECT_STREQ(cvx_cs_name(u), "UTF-8");
+  cvx_cs_free(u);
   cvx_cs latin = cvx_cs_new("ISO-8859-1");
   char small[4];
   EXPECT_EQ(cvx_to_utf8(latin, "\xe9\xe9\xe9", -1, small, sizeof small), -1);  // 6 bytes do not fit
@@ -157,10 +159,12 @@ TEST_F(CatalogTest, FoundThroughOurTemplateThenNlspath) {
   cvx_catd cat = cvx_catopen("q1cat", 1, c);
   ASSERT_NE(cat, nullptr);
   const char *def = "default";
-  char *got = cvx_catgets(cat, 1, 1, def, cvx_cs_new("UTF8"));
+  cvx_cs utf8 = cvx_cs_new("UTF8");
+  cvx_cs latin = cvx_cs_new("ISO-8859-1");
+  char *got = cvx_catgets(cat, 1, 1, def, utf8);
   EXPECT_STREQ(got, "hello caf\xc3\xa9");
   free(got);
-  got = cvx_catgets(cat, 1, 1, def, cvx_cs_new("ISO-8859-1"));
+  got = cvx_catgets(cat, 1, 1, def, latin);
   EXPECT_STREQ(got, "hello caf\xe9");
   free(got);
   EXPECT_EQ(cvx_catgets(cat, 1, 99, def, nullptr), def);  // missing message: the very pointer
@@ -174,6 +178,8 @@ TEST_F(CatalogTest, FoundThroughOurTemplateThenNlspath) {
   free(got);
   cvx_catclose(env);
   cvx_loc_free(c);
+  cvx_cs_free(utf8);
+  cvx_cs_free(latin);
 
   EXPECT_EQ(cvx_catopen("q1none", 1, nullptr), nullptr);
   EXPECT_EQ(cvx_catgets(nullptr, 1, 1, def, nullptr), def);
@@ -185,9 +191,11 @@ TEST_F(CatalogTest, CurrentLocaleFallsBackToTheLanguage) {
   setenv("LANG", "xx_YY.UTF-8", 1);
   cvx_catd cat = cvx_catopen("q1lang", 0, nullptr);
   ASSERT_NE(cat, nullptr);
-  char *got = cvx_catgets(cat, 1, 1, "d", cvx_cs_new("UTF8"));
+  cvx_cs utf8 = cvx_cs_new("UTF8");
+  char *got = cvx_catgets(cat, 1, 1, "d", utf8);
   EXPECT_STREQ(got, "language only");
   free(got);
+  cvx_cs_free(utf8);
   cvx_catclose(cat);
 }
 

@@ -1,3 +1,7 @@
+#include <stdlib.h>
+
+#include <fstream>
+
 #include "collector.h"
 
 namespace velm::test {
@@ -86,6 +90,21 @@ TEST_F(TypedListTest, TraceCallSetsSourceProperties) {
   EXPECT_EQ(p.at("qlg_prop_srcfunction"), "[create]");
   EXPECT_TRUE(l.records().props[1].empty());
   EXPECT_EQ(l.records().levels[1], -9999);
+}
+
+TEST_F(TypedListTest, MessageCallsRenderFromTheCatalogueOrTheDefaultText) {
+  char tmpl[] = "/tmp/q1catXXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  std::string dir = tmpl;
+  std::ofstream(dir + "/q1tk.msg") << "$set 1\n1 from catalog %2$s %1$d\n";
+  ASSERT_EQ(std::system(("gencat " + dir + "/q1tk.cat " + dir + "/q1tk.msg").c_str()), 0);
+  cvx_prepend_nlspath((dir + "/%N.cat").c_str());
+  CollectingLogger l("tl.cat");
+  QlgLogInfo(l.logger, "q1tk", 1, 1, "default", QLG_INT, 3, QLG_STRING, "x", QLG_END);
+  QlgLogInfo(l.logger, "q1tk", 1, 2, "default %s", QLG_STRING, "y", QLG_END);
+  QlgLogInfo(l.logger, "q1missing", 1, 1, "fallback %d", QLG_INT, 4, QLG_END);
+  EXPECT_EQ(l.records().rendered, (std::vector<std::string>{"from catalog x 3", "default y", "fallback 4"}));
+  std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace
