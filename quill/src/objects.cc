@@ -27,12 +27,17 @@ std::map<std::string, QlgObject *, std::less<>> &registry() {
   return *objects;
 }
 
-std::shared_ptr<QlgClass> newClass(int kind, const char *name, const QlgMsgDesc *description) {
+// A class with what every kind has; the caller adds its kind's operations.
+std::shared_ptr<QlgClass> newClass(int kind, const char *name, const QlgMsgDesc *description,
+                                   QlgAllocVarsFn allocVars, QlgFreeVarsFn freeVars, QlgCfgChangeFn cfgChange) {
   if (name == nullptr || *name == '\0') return nullptr;
   if (classTable().byName.count(name)) return nullptr;
   auto cls = std::make_shared<QlgClass>();
   cls->kind = kind;
   cls->name = name;
+  cls->allocVars = allocVars;
+  cls->freeVars = freeVars;
+  cls->cfgChange = cfgChange;
   if (description != nullptr) {
     QlgMessage m;
     if (description->catalog) m.catalog = description->catalog;
@@ -179,11 +184,8 @@ std::shared_ptr<QlgClass> qlgIntlFindClass(std::string_view name) {
 int qlgIntlAddLoggerClass(const char *name, const QlgMsgDesc *description, QlgAllocVarsFn allocVars,
                           QlgFreeVarsFn freeVars, QlgCfgChangeFn cfgChange, QlgLogFn log) {
   if (name && qlgIntlFindClass(name)) return 1;
-  auto cls = newClass(QLG_KIND_LOGGER, name, description);
+  auto cls = newClass(QLG_KIND_LOGGER, name, description, allocVars, freeVars, cfgChange);
   if (!cls) return 0;
-  cls->allocVars = allocVars;
-  cls->freeVars = freeVars;
-  cls->cfgChange = cfgChange;
   cls->log = log;
   return enter(cls);
 }
@@ -192,11 +194,8 @@ int qlgIntlAddFilterClass(const char *name, const QlgMsgDesc *description, QlgAl
                           QlgFreeVarsFn freeVars, QlgCfgChangeFn cfgChange, QlgProcessFn process,
                           QlgIsLoggableFn isLoggable, QlgLogFn log) {
   if (name && qlgIntlFindClass(name)) return 1;
-  auto cls = newClass(QLG_KIND_FILTER, name, description);
+  auto cls = newClass(QLG_KIND_FILTER, name, description, allocVars, freeVars, cfgChange);
   if (!cls) return 0;
-  cls->allocVars = allocVars;
-  cls->freeVars = freeVars;
-  cls->cfgChange = cfgChange;
   cls->process = process;
   cls->isLoggable = isLoggable;
   cls->log = log;
@@ -207,11 +206,8 @@ int qlgIntlAddHandlerClass(const char *name, const QlgMsgDesc *description, QlgA
                            QlgFreeVarsFn freeVars, QlgCfgChangeFn cfgChange, QlgProcessFn process,
                            QlgOpenFn open, QlgCloseFn close) {
   if (name && qlgIntlFindClass(name)) return 1;
-  auto cls = newClass(QLG_KIND_HANDLER, name, description);
+  auto cls = newClass(QLG_KIND_HANDLER, name, description, allocVars, freeVars, cfgChange);
   if (!cls) return 0;
-  cls->allocVars = allocVars;
-  cls->freeVars = freeVars;
-  cls->cfgChange = cfgChange;
   cls->process = process;
   cls->open = open;
   cls->close = close;
@@ -222,11 +218,8 @@ int qlgIntlAddFormatterClass(const char *name, const QlgMsgDesc *description, Ql
                              QlgFreeVarsFn freeVars, QlgCfgChangeFn cfgChange, QlgFormatFn format,
                              QlgHeaderFn getHeader, QlgTrailerFn getTrailer, QlgBindFn bind) {
   if (name && qlgIntlFindClass(name)) return 1;
-  auto cls = newClass(QLG_KIND_FORMATTER, name, description);
+  auto cls = newClass(QLG_KIND_FORMATTER, name, description, allocVars, freeVars, cfgChange);
   if (!cls) return 0;
-  cls->allocVars = allocVars;
-  cls->freeVars = freeVars;
-  cls->cfgChange = cfgChange;
   cls->format = format;
   cls->getHeader = getHeader;
   cls->getTrailer = getTrailer;

@@ -18,67 +18,15 @@
 #include "capis/context.h"
 #include "capis/event.h"
 #include "capis/utils.h"
+#include "model/model_support.h"
 #include "velm.h"
 
 namespace {
 
-// A context in a fresh temporary directory, with the given element code set.
-class TestContext {
- public:
-  // traceLevel above 0 also writes a trace file.
-  explicit TestContext(const char *elementCodeSet = "UTF8", int32_t traceLevel = 0) {
-    char tmpl[] = "/tmp/velm-elem-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    errorFile_ = dir_ + "/error.log";
-    traceFile_ = dir_ + "/trace.log";
-    std::vector<VELM_Property> props = {{"serverURL", VELM_VT_STRING, "http://127.0.0.1:9/audit"},
-                                        {"errorFilePath", VELM_VT_STRING, errorFile_.c_str()},
-                                        {"elementCodeSet", VELM_VT_STRING, elementCodeSet}};
-    traceLevel_ = traceLevel;
-    if (traceLevel > 0) {
-      props.push_back({"traceFilePath", VELM_VT_STRING, traceFile_.c_str()});
-      props.push_back({"traceLevel", VELM_VT_INTEGER, &traceLevel_});
-    }
-    props.push_back({nullptr, 0, nullptr});
-    VELM_result result{};
-    ctx_ = VELM_AuditClientContext_Create(props.data(), &result);
-    VELM_Result_Clean(&result);
-  }
-  ~TestContext() {
-    VELM_result result{};
-    if (ctx_ != nullptr) VELM_AuditClientContext_Delete(ctx_, &result);
-    VELM_Result_Clean(&result);
-    std::filesystem::remove_all(dir_);
-  }
-  VELM_AuditClientContext *get() const { return ctx_; }
-  std::string traceText() const {
-    std::ifstream in(traceFile_);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-
- private:
-  std::string dir_;
-  std::string errorFile_;
-  std::string traceFile_;
-  int32_t traceLevel_ = 0;
-  VELM_AuditClientContext *ctx_ = nullptr;
-};
-
-std::vector<int> codes(const VELM_result &r) {
-  std::vector<int> out;
-  for (int i = 0; i < r.numErrors; ++i) out.push_back(r.errors[i].code);
-  return out;
-}
-
-std::string lastText(const VELM_result &r) {
-  return r.numErrors > 0 && r.errors[r.numErrors - 1].message ? r.errors[r.numErrors - 1].message : "";
-}
-
-char *heapText(const char *text) {
-  char *p = static_cast<char *>(VELM_Malloc(std::strlen(text) + 1));
-  std::strcpy(p, text);
-  return p;
-}
+using velm_test::codes;
+using velm_test::heapText;
+using velm_test::lastText;
+using velm_test::TestContext;
 
 // An event holding one element "root" under which the tests build.
 class ElementTest : public ::testing::Test {
@@ -606,7 +554,7 @@ TEST(ElementTrace, FullTraceLevel) {
   EXPECT_EQ(VELM_AuditElement_DeleteStatic(tc.get(), b, &r), 0);
   VELM_Result_Clean(&r);
 
-  const std::string trace = tc.traceText();
+  const std::string trace = tc.traceLog();
   for (const char *line :
        {"ENTRY", "EXIT", "FLOW: creating element with name = b, valueType = 1", "EXIT: element a.b, found",
         "ERROR: parent element q, does not exist", "ERROR: valueType parameter has an invalid value: 27",

@@ -15,48 +15,14 @@
 
 #include "capis/context.h"
 #include "capis/element.h"
+#include "model/model_support.h"
 #include "velm.h"
 
 namespace {
 
-// A context in a fresh temporary directory, with the given element code set.
-class TestContext {
- public:
-  explicit TestContext(const char *elementCodeSet = "UTF8") {
-    char tmpl[] = "/tmp/velm-event-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    errorFile_ = dir_ + "/error.log";
-    const VELM_Property props[] = {{"serverURL", VELM_VT_STRING, "http://127.0.0.1:9/audit"},
-                                   {"errorFilePath", VELM_VT_STRING, errorFile_.c_str()},
-                                   {"elementCodeSet", VELM_VT_STRING, elementCodeSet},
-                                   {nullptr, 0, nullptr}};
-    VELM_result result{};
-    ctx_ = VELM_AuditClientContext_Create(props, &result);
-    VELM_Result_Clean(&result);
-  }
-  ~TestContext() {
-    VELM_result result{};
-    if (ctx_ != nullptr) VELM_AuditClientContext_Delete(ctx_, &result);
-    VELM_Result_Clean(&result);
-    std::filesystem::remove_all(dir_);
-  }
-  VELM_AuditClientContext *get() const { return ctx_; }
-
- private:
-  std::string dir_;
-  std::string errorFile_;
-  VELM_AuditClientContext *ctx_ = nullptr;
-};
-
-std::vector<int> codes(const VELM_result &r) {
-  std::vector<int> out;
-  for (int i = 0; i < r.numErrors; ++i) out.push_back(r.errors[i].code);
-  return out;
-}
-
-std::string lastText(const VELM_result &r) {
-  return r.numErrors > 0 && r.errors[r.numErrors - 1].message ? r.errors[r.numErrors - 1].message : "";
-}
+using velm_test::codes;
+using velm_test::lastText;
+using velm_test::TestContext;
 
 class EventTest : public ::testing::Test {
  protected:

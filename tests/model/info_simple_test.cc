@@ -19,54 +19,12 @@
 #include "capis/context.h"
 #include "capis/info_common.h"
 #include "capis/info_simple.h"
+#include "model/model_support.h"
 #include "velm.h"
 
 namespace {
 
-// A context in a fresh temporary directory with the given element code set;
-// traceLevel > 0 also writes a trace file.
-class TestContext {
- public:
-  explicit TestContext(const char *elementCodeSet, int traceLevel = 0) {
-    char tmpl[] = "/tmp/velm-info-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-    errorFile_ = dir_ + "/error.log";
-    traceFile_ = dir_ + "/trace.log";
-    std::vector<VELM_Property> props = {{"serverURL", VELM_VT_STRING, "http://127.0.0.1:9/audit"},
-                                        {"errorFilePath", VELM_VT_STRING, errorFile_.c_str()},
-                                        {"elementCodeSet", VELM_VT_STRING, elementCodeSet}};
-    if (traceLevel > 0) {
-      traceLevel_ = traceLevel;
-      props.push_back({"traceFilePath", VELM_VT_STRING, traceFile_.c_str()});
-      props.push_back({"traceLevel", VELM_VT_INTEGER, &traceLevel_});
-    }
-    props.push_back({nullptr, 0, nullptr});
-    VELM_result result{};
-    ctx_ = VELM_AuditClientContext_Create(props.data(), &result);
-    VELM_Result_Clean(&result);
-  }
-  ~TestContext() { close(); std::filesystem::remove_all(dir_); }
-  void close() {
-    VELM_result result{};
-    if (ctx_ != nullptr) VELM_AuditClientContext_Delete(ctx_, &result);
-    VELM_Result_Clean(&result);
-    ctx_ = nullptr;
-  }
-  VELM_AuditClientContext *get() const { return ctx_; }
-  std::string errorLog() const { return read(errorFile_); }
-  std::string traceLog() const { return read(traceFile_); }
-
- private:
-  static std::string read(const std::string &path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  std::string dir_, errorFile_, traceFile_;
-  int32_t traceLevel_ = 0;
-  VELM_AuditClientContext *ctx_ = nullptr;
-};
+using velm_test::TestContext;
 
 // A result record cleaned on scope exit. A call resets the counts of the
 // record it is given without freeing its entries, so every use (&r) cleans
