@@ -3,6 +3,7 @@
 // encoders share.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "cbe/element.h"
@@ -55,9 +56,6 @@ const XMLCh *typeWord(int valueType);
 
 // ---- Node builders (all record their failures; 0 or -1) -----------------
 
-// Creates an element and appends it to parent; null on failure.
-XmlElement *appendNew(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *parent,
-                      const XMLCh *elementName, VELM_result *result);
 // A "values" child holding text.
 int addValues(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *text,
               VELM_result *result);

@@ -227,12 +227,17 @@ SerializerSlot *threadSerializer() {
   releaseSlot(t.slot);
   if (!r.running || r.impl == nullptr) return nullptr;
   auto *ls = static_cast<x::DOMImplementationLS *>(r.impl);
-  t.slot.serializer = ls->createLSSerializer();
-  t.slot.output = ls->createLSOutput();
-  t.slot.target = new x::MemBufFormatTarget(16 * 1024);
-  t.slot.output->setByteStream(t.slot.target);
-  t.slot.output->setEncoding(x::XMLUni::fgUTF8EncodingString);
-  t.slot.serializer->getDomConfig()->setParameter(x::XMLUni::fgDOMErrorHandler, &t.slot.errors);
+  try {
+    t.slot.serializer = ls->createLSSerializer();
+    t.slot.output = ls->createLSOutput();
+    t.slot.target = new x::MemBufFormatTarget(16 * 1024);
+    t.slot.output->setByteStream(t.slot.target);
+    t.slot.output->setEncoding(x::XMLUni::fgUTF8EncodingString);
+    t.slot.serializer->getDomConfig()->setParameter(x::XMLUni::fgDOMErrorHandler, &t.slot.errors);
+  } catch (...) {
+    releaseSlot(t.slot);
+    throw;
+  }
   t.slot.generation = generation;
   return &t.slot;
 }

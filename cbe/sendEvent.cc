@@ -172,7 +172,7 @@ CommonBaseEventType_ArrayTag *velmStringToCommonBaseEvents(VELM_AuditClientConte
     std::vector<XmlElement *> events;
     getElementsByTagName(context, doc, u"CommonBaseEvent", events, result);
     const int n = static_cast<int>(events.size());
-    VELM_FLOW(context, "FLOW: Number of events is %d", n);
+    VELM_FLOW(context, "Number of events is %d", n);
     if (n == 0) VELM_TRACE_ERROR(context, "ERROR: convertToDOM() failed. Events may have been lost");
     batch = newCommonBaseEvents(n);
     if (batch == nullptr) traceNoMemory(context, result, __func__, __LINE__);

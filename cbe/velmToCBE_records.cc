@@ -49,23 +49,24 @@ const char *formatNumber(int64_t value, char *buf, std::size_t size) {
   return buf;
 }
 
-XmlElement *appendNew(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *parent,
-                      const XMLCh *elementName, VELM_result *result) {
-  XmlElement *e = createElement(context, doc, elementName, result);
-  if (e == nullptr || addElementToElement(context, parent, e, result) != 0) return nullptr;
-  return e;
+// Nodes are filled before they are attached: the library walks a node's
+// ancestors on every append, so building bottom-up keeps that walk short.
+template <typename T>
+int addValuesImpl(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const T *text,
+                  VELM_result *result) {
+  XmlElement *values = createElement(context, doc, kValues, result);
+  if (values == nullptr || setElementData(context, doc, values, text, result) != 0) return -1;
+  return addElementToElement(context, node, values, result);
 }
 
 int addValues(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *text,
               VELM_result *result) {
-  XmlElement *values = appendNew(context, doc, node, kValues, result);
-  return values == nullptr ? -1 : setElementData(context, doc, values, text, result);
+  return addValuesImpl(context, doc, node, text, result);
 }
 
 int addValues(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const XMLCh *text,
               VELM_result *result) {
-  XmlElement *values = appendNew(context, doc, node, kValues, result);
-  return values == nullptr ? -1 : setElementData(context, doc, values, text, result);
+  return addValuesImpl(context, doc, node, text, result);
 }
 
 int nameAndType(VELM_AuditClientContext *context, XmlElement *node, const char *name, const XMLCh *type,
@@ -82,17 +83,19 @@ int nameAndType(VELM_AuditClientContext *context, XmlElement *node, const XMLCh 
 
 namespace {
 
-XmlElement *field(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const XMLCh *name,
-                  const XMLCh *type, VELM_result *result) {
-  XmlElement *child = appendNew(context, doc, node, kChildren, result);
+// A detached "children" node with its name and type.
+XmlElement *field(VELM_AuditClientContext *context, XmlDocument *doc, const XMLCh *name, const XMLCh *type,
+                  VELM_result *result) {
+  XmlElement *child = createElement(context, doc, kChildren, result);
   if (child == nullptr || nameAndType(context, child, name, type, result) != 0) return nullptr;
   return child;
 }
 
 int scalarField(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const XMLCh *name,
                 const XMLCh *type, const char *text, VELM_result *result) {
-  XmlElement *child = field(context, doc, node, name, type, result);
-  return child == nullptr ? -1 : addValues(context, doc, child, text, result);
+  XmlElement *child = field(context, doc, name, type, result);
+  if (child == nullptr || addValues(context, doc, child, text, result) != 0) return -1;
+  return addElementToElement(context, node, child, result);
 }
 
 }  // namespace
@@ -118,11 +121,11 @@ int longField(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *no
 int arrayField(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const XMLCh *name,
                char *const *list, VELM_result *result) {
   if (list == nullptr || list[0] == nullptr) return 0;
-  XmlElement *child = field(context, doc, node, name, kTypeStringArray, result);
+  XmlElement *child = field(context, doc, name, kTypeStringArray, result);
   if (child == nullptr) return -1;
   for (char *const *s = list; *s != nullptr; ++s)
     if (addValues(context, doc, child, *s, result) != 0) return -1;
-  return 0;
+  return addElementToElement(context, node, child, result);
 }
 
 }  // namespace cbe
@@ -200,10 +203,12 @@ int buildAttributes(VELM_AuditClientContext *context, XmlDocument *doc, XmlEleme
   if (list == nullptr) return 0;
   static constexpr XMLCh kAttributes[] = u"attributes";
   for (VELM_Attribute *const *a = list; *a != nullptr; ++a) {
-    XmlElement *child = appendNew(context, doc, node, kChildren, result);
-    if (child == nullptr || nameAndType(context, child, kAttributes, kTypeNoValue, result) != 0) return -1;
+    XmlElement *child = field(context, doc, kAttributes, kTypeNoValue, result);
+    if (child == nullptr) return -1;
     const attr_val table[] = {{u"name", (*a)->name}, {u"value", (*a)->value}, {u"source", (*a)->source}, {}};
-    if (addChldsToElement(context, doc, table, child, result) != 0) return -1;
+    if (addChldsToElement(context, doc, table, child, result) != 0 ||
+        addElementToElement(context, node, child, result) != 0)
+      return -1;
   }
   return 0;
 }
@@ -335,8 +340,10 @@ int buildMsgDataElement(VELM_AuditClientContext *context, XmlDocument *doc, cbe_
       return -1;
     if (record->msgCatalogTokens != nullptr) {
       for (char *const *t = record->msgCatalogTokens; *t != nullptr; ++t) {
-        XmlElement *token = appendNew(context, doc, e, kMsgCatalogTokens, result);
-        if (token == nullptr || setAttribute(context, token, kValue, *t, result) != 0) return -1;
+        XmlElement *token = createElement(context, doc, kMsgCatalogTokens, result);
+        if (token == nullptr || setAttribute(context, token, kValue, *t, result) != 0 ||
+            addElementToElement(context, e, token, result) != 0)
+          return -1;
       }
     }
     // Here "msgCatalogType" comes before "msgCatalog", unlike the record form.
@@ -348,8 +355,10 @@ int buildMsgDataElement(VELM_AuditClientContext *context, XmlDocument *doc, cbe_
                               {}};
     for (const attr_val *t = texts; t->name != nullptr; ++t) {
       if (t->value == nullptr) continue;
-      XmlElement *child = appendNew(context, doc, e, t->name, result);
-      if (child == nullptr || setElementData(context, doc, child, t->value, result) != 0) return -1;
+      XmlElement *child = createElement(context, doc, t->name, result);
+      if (child == nullptr || setElementData(context, doc, child, t->value, result) != 0 ||
+          addElementToElement(context, e, child, result) != 0)
+        return -1;
     }
     base->msgDataElement = e;
     return 0;
