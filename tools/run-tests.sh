@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite.
 #   tools/run-tests.sh                    plain build in build/
-#   tools/run-tests.sh address,undefined  the suite under ASan+UBSan in build-address,undefined/
+#   tools/run-tests.sh address,undefined  the suite under ASan+UBSan in build-address-undefined/
 #   tools/run-tests.sh thread             the threaded tests under TSan in build-thread/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh
 san="${1:-}"
-dir=build${san:+-$san}
+# No comma in the directory name: it would split -Wl,-rpath,<dir> at link time.
+dir=build${san:+-${san//,/-}}
 bench=OFF
 [ -z "$san" ] && bench=ON
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELM_SANITIZE="$san" -DVELM_BUILD_BENCH=$bench >/dev/null
