@@ -267,7 +267,10 @@ int qlgIntlLogMgrReadProps(const char *file) {
           state = kValue;
         }
         break;
+      // Blanks after the separator and at the start of a continued line are
+      // skipped alike; the value starts at the first other byte.
       case kBlanksAfterSep:
+      case kContinued:
         if (isBlank(c)) break;
         if (isLineEnd(c)) {
           if (!emitProperty(key, value)) return 0;
@@ -304,18 +307,6 @@ int qlgIntlLogMgrReadProps(const char *file) {
           state = kValue;
         } else {
           return badEscape();
-        }
-        break;
-      case kContinued:
-        if (isBlank(c)) break;
-        if (isLineEnd(c)) {
-          if (!emitProperty(key, value)) return 0;
-          state = kStart;
-        } else if (c == '\\') {
-          state = kValueEscape;
-        } else {
-          value += ch;
-          state = kValue;
         }
         break;
       case kUnicode: {
