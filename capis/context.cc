@@ -1,6 +1,7 @@
 // The client context: creation from the property list, logging and message
 // set-up, the process-wide record VELMCommon, deletion and the trace level.
 #include "capis/context.h"
+#include "capis/disk_cache.h"
 
 #include <pthread.h>
 #include <unistd.h>
@@ -275,7 +276,11 @@ RuntimeCounters runtimeCounters() {
 
 // Releases everything a context holds; also the end of every failed creation.
 void deleteContext(VELM_AuditClientContext *context) {
-  if (context->cacheInfo != nullptr) freeDiskCache(context);
+  if (context->cacheInfo != nullptr) {
+    VELM_result local{0, 0, nullptr};
+    freeCacheInfo(context, &local);
+    VELM_Result_Clean(&local);
+  }
   leaveCommon(context);
   context->giidTable = nullptr;
   detachProcessLoggers(context->traceLogger, context->errorLogger);

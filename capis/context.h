@@ -11,7 +11,10 @@
 
 namespace velm {
 
-struct HashEntry;  // utils.h
+struct HashEntry;      // utils.h
+struct eventQueue;     // event_queue.h
+struct cacheInfo;      // disk_cache.h
+struct SecureEnv;      // the transport's TLS settings of a secure context
 
 // Shared by every context of the process: the source of global instance ids.
 struct GIIdTable {
@@ -98,10 +101,10 @@ struct VELM_AuditClientContext {
   int locTypeTableSize;
   int actualEQThreads;
   int actualCMThreads;
-  void *eventQueue;  // event queue (later)
+  velm::eventQueue *eventQueue;  // the client's queue; null without client or with "always"
   VELM_AuditClient *client;
-  void *cacheInfo;   // disk cache control block (later)
-  void *secureEnv;   // secure-channel environment (later)
+  velm::cacheInfo *cacheInfo;    // disk cache control block; null when the cache is off
+  velm::SecureEnv *secureEnv;    // loaded trust store and client identity of an https context
   velm::GIIdTable *giidTable;  // shared, owned by VELMCommon
   int counted;                 // holds a reference in VELMCommon
   int checkServerOnCreate;     // always on

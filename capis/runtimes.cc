@@ -11,9 +11,6 @@ __attribute__((weak)) void terminateXMLParser() {}
 __attribute__((weak)) int initializeAxis() { return 0; }
 __attribute__((weak)) void terminateAxis() {}
 
-__attribute__((weak)) int initDiskCache(VELM_AuditClientContext *, VELM_result *) { return 0; }
-__attribute__((weak)) void freeDiskCache(VELM_AuditClientContext *) {}
-
 __attribute__((weak)) int setupSecureEnv(VELM_AuditClientContext *, VELM_result *) { return 0; }
 
 }  // namespace velm

@@ -15,18 +15,12 @@ void terminateXMLParser();
 int initializeAxis();
 void terminateAxis();
 
-// Disk cache state of a new context. 0 on success, -1 with the reason in result.
-int initDiskCache(VELM_AuditClientContext *context, VELM_result *result);
-
 // Builds the predefined event-type table once per process; defined by the
 // event validation unit (capis/event_check.h declares it too).
 int initEventTable(VELM_AuditClientContext *context, VELM_result *result);
 
 // Secure-channel environment of a secure context. 0 on success.
 int setupSecureEnv(VELM_AuditClientContext *context, VELM_result *result);
-
-// Releases the context's disk cache state (context->cacheInfo).
-void freeDiskCache(VELM_AuditClientContext *context);
 
 // Test hook: how often context set-up and tear-down started and stopped each
 // runtime in this process (counted by the caller, whatever the runtime does).
