@@ -5,11 +5,12 @@
 // cacheInfo::mutex, then a cacheFileInfo::mutex.
 #pragma once
 
-#include <pthread.h>
-
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 
 #include "velm.h"
 
@@ -17,49 +18,52 @@ namespace velm {
 
 // One cache file this process knows of.
 struct cacheFileInfo {
-  cacheFileInfo *next;
-  cacheFileInfo *prev;
-  pthread_mutex_t mutex;  // guards inUse, beingDrained, the roll-over of fp, waits on cond
-  pthread_cond_t cond;    // broadcast when a writer releases the file, and at shut-down
-  char *fileName;         // name within cacheDir
-  int32_t currSize;       // bytes written and flushed, header included
-  int32_t beingWritten;   // sits in a writer slot
-  int32_t beingDrained;   // a manager thread owns it
-  int32_t drainDone;      // the owner has finished with it
-  int32_t deleteFile;     // remove from disk when it leaves the queue
-  int32_t inUse;          // a writer holds it for one record
-  int32_t corrupt;        // found corrupt and renamed
-  time_t creationTime;    // from the file name, or the file's status-change time
-  int32_t readCheckPoint; // offset of the first record not yet delivered
-  FILE *fp;               // the writer's handle; null when not in a slot
+  cacheFileInfo *next = nullptr;
+  cacheFileInfo *prev = nullptr;
+  std::mutex mutex;             // guards inUse, beingDrained, the roll-over of fp, waits on cond
+  std::condition_variable cond; // broadcast when a writer releases the file, and at shut-down
+  char *fileName = nullptr;     // name within cacheDir
+  int32_t currSize = 0;         // bytes written and flushed, header included
+  int32_t beingWritten = 0;     // sits in a writer slot
+  int32_t beingDrained = 0;     // a manager thread owns it
+  int32_t drainDone = 0;        // the owner has finished with it
+  int32_t deleteFile = 0;       // remove from disk when it leaves the queue
+  int32_t inUse = 0;            // a writer holds it for one record
+  int32_t corrupt = 0;          // found corrupt and renamed
+  time_t creationTime = 0;      // from the file name, or the file's status-change time
+  int32_t readCheckPoint = 0;   // offset of the first record not yet delivered
+  FILE *fp = nullptr;           // the writer's handle; null when not in a slot
 };
 
 // The files to drain: a circular doubly-linked list around a sentinel.
 struct fileQ {
-  cacheFileInfo head;  // sentinel: null fileName, links to itself when empty
-  int32_t size;        // linked records plus places reserved by a creation in progress
+  cacheFileInfo head;   // sentinel: null fileName, links to itself when empty
+  int32_t size = 0;     // linked records plus places reserved by a creation in progress
 };
 
 // The cache control block of one context; null when the cache is not enabled.
+// Waits on cond are timed, with steady_clock deadlines.
 struct cacheInfo {
-  pthread_mutex_t mutex;  // guards every field below and the links of fileQ
-  pthread_cond_t cond;    // broadcast whenever waiting threads may go on
-  int32_t shutDown;       // set once by client deletion
-  int32_t serverDown;     // server unreachable; the transport caches every batch
-  int32_t serverSlow;     // event queue backed up ("auto"); the transport caches every batch
-  int32_t noFileHandles;
-  int32_t maxFiles;
-  int32_t noDiskSpace;
-  int32_t serverBeingChecked;  // one thread is polling the server
-  int32_t creationFlag;        // one thread is creating a cache file
-  velm::fileQ *fileQ;
-  int32_t nextSlot;
-  cacheFileInfo **cacheFiles;  // writer slots (records belong to fileQ)
-  int32_t cacheFilesSize;      // == numberEQThreads
-  char *cacheDir;              // diskCachePath up to its last "/"
-  char *filePrefix;            // the rest, in the same buffer as cacheDir
-  int32_t numDiscardedEvents;  // discarded since the last report
-  int32_t numCMThreads;        // manager threads running
+  std::mutex mutex;              // guards every field below and the links of fileQ
+  std::condition_variable cond;  // broadcast whenever waiting threads may go on
+  int32_t shutDown = 0;          // set once by client deletion
+  // The transport caches every batch while serverDown or serverSlow is set.
+  // They are read without the mutex on the send path, hence atomic.
+  std::atomic<int32_t> serverDown{0};  // server unreachable
+  std::atomic<int32_t> serverSlow{0};  // event queue backed up ("auto")
+  int32_t noFileHandles = 0;
+  int32_t maxFiles = 0;
+  std::atomic<int32_t> noDiskSpace{0};
+  int32_t serverBeingChecked = 0;  // one thread is polling the server
+  int32_t creationFlag = 0;        // one thread is creating a cache file
+  velm::fileQ *fileQ = nullptr;
+  int32_t nextSlot = 0;
+  cacheFileInfo **cacheFiles = nullptr;  // writer slots (records belong to fileQ)
+  int32_t cacheFilesSize = 0;            // == numberEQThreads
+  char *cacheDir = nullptr;              // diskCachePath up to its last "/"
+  char *filePrefix = nullptr;            // the rest, in the same buffer as cacheDir
+  int32_t numDiscardedEvents = 0;        // discarded since the last report
+  int32_t numCMThreads = 0;              // manager threads running
 };
 
 // Context creation: checks diskCachePath and queues the files earlier
