@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <string>
 
 #include "capis/errors.h"
@@ -296,6 +297,7 @@ void deleteContext(VELM_AuditClientContext *context) {
   if (context->locTypeTable != nullptr) freeHashTable(context->locTypeTable, context->locTypeTableSize);
   freeProperties(context);
   std::free(context->installDir);
+  delete context->stats;
   std::free(context);
 }
 
@@ -309,6 +311,11 @@ VELM_AuditClientContext *createContext(const VELM_Property *propertyList, VELM_r
     deleteContext(context);
     return nullptr;
   };
+  context->stats = new (std::nothrow) DeliveryStats();
+  if (context->stats == nullptr) {
+    VELM_RECORD(nullptr, result, 1);
+    return fail();
+  }
   if (setUpNls(context, result) != 0) return fail();
   if (propertyList == nullptr) {
     VELM_RECORD(context, result, 9, "propertyList");

@@ -3,6 +3,7 @@
 
 #include <pthread.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/nls.h"
@@ -21,6 +22,18 @@ struct GIIdTable {
   pthread_mutex_t mutex;  // serialises id generation
   uint32_t counter;       // ids issued so far; guarded by mutex
   char *pidText;          // getpid() as "%08X"
+};
+
+// Delivery counters of one context, kept by the client, the queue, the
+// transport and the cache as events move; read by VELM_AuditClient_GetStats.
+struct DeliveryStats {
+  std::atomic<uint64_t> eventsAccepted{0};   // SendEvent returned 0
+  std::atomic<uint64_t> eventsDelivered{0};  // in a request the server answered with success
+  std::atomic<uint64_t> batchesSent{0};      // requests answered with success
+  std::atomic<uint64_t> retries{0};          // attempts after a failed one
+  std::atomic<uint64_t> eventsCached{0};     // handed to the disk cache and written
+  std::atomic<uint64_t> eventsDiscarded{0};  // thrown away (queue or cache full past the time-out)
+  std::atomic<uint64_t> eventsRejected{0};   // refused by the server as invalid
 };
 
 // One per process, created once and never freed.
@@ -106,6 +119,7 @@ struct VELM_AuditClientContext {
   velm::cacheInfo *cacheInfo;    // disk cache control block; null when the cache is off
   velm::SecureEnv *secureEnv;    // loaded trust store and client identity of an https context
   velm::GIIdTable *giidTable;  // shared, owned by VELMCommon
+  velm::DeliveryStats *stats;  // owned; null until the context is complete
   int counted;                 // holds a reference in VELMCommon
   int checkServerOnCreate;     // always on
   int validateEvents;          // always on
