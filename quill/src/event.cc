@@ -256,7 +256,9 @@ std::string qlgIntlRenderMessage(const QlgEvent *event, cvx_loc locale) {
   if (locale == nullptr) locale = event->locale;
   std::string text = m.catalog ? catalogText(m, locale) : m.text;
   auto formatted = qlgIntlFormatParams(text, event->params);
-  return formatted ? *formatted : text;
+  // A translation that does not fit the parameters says nothing reliable;
+  // the caller's own text is the better record.
+  return formatted ? *formatted : m.text;
 }
 
 void qlgIntlSetEventProp(QlgEvent *event, const std::string &name, const std::string &value) {

@@ -12,28 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "support/scratch.h"
 #include "velm.h"
 
 namespace velm_test {
-
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "velmctx.XXXXXX").string();
-    if (mkdtemp(tmpl.data()) != nullptr) path_ = tmpl;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  TempDir(const TempDir &) = delete;
-  TempDir &operator=(const TempDir &) = delete;
-  const std::string &path() const { return path_; }
-  std::string file(const std::string &name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 // A property list whose values live as long as the list.
 class Props {

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "collector.h"
+#include "support/scratch.h"
 
 namespace velm::test {
 namespace {
@@ -93,18 +94,19 @@ TEST_F(TypedListTest, TraceCallSetsSourceProperties) {
 }
 
 TEST_F(TypedListTest, MessageCallsRenderFromTheCatalogueOrTheDefaultText) {
-  char tmpl[] = "/tmp/q1catXXXXXX";
-  ASSERT_NE(mkdtemp(tmpl), nullptr);
-  std::string dir = tmpl;
-  std::ofstream(dir + "/q1tk.msg") << "$set 1\n1 from catalog %2$s %1$d\n";
-  ASSERT_EQ(std::system(("gencat " + dir + "/q1tk.cat " + dir + "/q1tk.msg").c_str()), 0);
-  cvx_prepend_nlspath((dir + "/%N.cat").c_str());
+  velm_test::TempDir dir;
+  std::ofstream(dir.file("q1tk.msg")) << "$set 1\n1 from catalog %2$s %1$d\n3 catalogue wants %3$s\n";
+  ASSERT_EQ(velm_test::compileCatalog(dir.file("q1tk.msg"), dir.file("q1tk.cat")), 0);
+  cvx_prepend_nlspath((dir.path() + "/%N.cat").c_str());
   CollectingLogger l("tl.cat");
   QlgLogInfo(l.logger, "q1tk", 1, 1, "default", QLG_INT, 3, QLG_STRING, "x", QLG_END);
   QlgLogInfo(l.logger, "q1tk", 1, 2, "default %s", QLG_STRING, "y", QLG_END);
   QlgLogInfo(l.logger, "q1missing", 1, 1, "fallback %d", QLG_INT, 4, QLG_END);
-  EXPECT_EQ(l.records().rendered, (std::vector<std::string>{"from catalog x 3", "default y", "fallback 4"}));
-  std::system(("rm -rf " + dir).c_str());
+  // A catalogue text that needs more parameters than the call gave: the
+  // call's own text, unformatted, not the half-bound translation.
+  QlgLogInfo(l.logger, "q1tk", 1, 3, "default %s", QLG_STRING, "z", QLG_END);
+  EXPECT_EQ(l.records().rendered,
+            (std::vector<std::string>{"from catalog x 3", "default y", "fallback 4", "default %s"}));
 }
 
 }  // namespace
