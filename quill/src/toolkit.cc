@@ -229,8 +229,11 @@ int qlgIntlOpenToolkit(const char *propertiesFile) {
     qlgIntlCloseToolkit();
     return 0;
   }
+  // The console hangs on the toolkit's own error log even when the
+  // configuration gives that logger listeners of its own, so that the
+  // toolkit's problems always reach someone.
   QlgObject *logger = qlgIntlGetObject(kErrorLoggerName, "qlg_basiclogger");
-  if (logger != nullptr && logger->listeners.empty()) {
+  if (logger != nullptr) {
     QlgObject *console = qlgIntlGetObject("quill.defaultConsole", "qlg_consolehandler");
     QlgObject *formatter = qlgIntlGetObject("quill.defaultFormatter", "qlg_basicformatter");
     if (console != nullptr && formatter != nullptr && console->formatter != formatter) {

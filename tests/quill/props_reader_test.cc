@@ -4,22 +4,13 @@
 #include <fstream>
 
 #include "collector.h"
+#include "support/scratch.h"
 
 namespace velm::test {
 namespace {
 
 class PropsReaderTest : public ToolkitTest {
  protected:
-  void SetUp() override {
-    ToolkitTest::SetUp();
-    char tmpl[] = "/tmp/q1propsXXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override {
-    ToolkitTest::TearDown();
-    std::system(("rm -rf " + dir_).c_str());
-  }
   std::string write(const std::string &content) {
     std::string path = dir_ + "/f" + std::to_string(n_++) + ".properties";
     std::ofstream(path, std::ios::binary) << content;
@@ -33,7 +24,8 @@ class PropsReaderTest : public ToolkitTest {
     QlgFree(v);
     return out;
   }
-  std::string dir_;
+  velm_test::TempDir scratch_;
+  const std::string dir_ = scratch_.path();
   int n_ = 0;
 };
 
@@ -121,6 +113,34 @@ TEST_F(PropsReaderTest, OpenWithBadFileFailsWithMessage51AndToolkitStillWorks) {
   // The fixture's teardown closes this open again; re-create its objects.
   ToolkitTest::TearDown();
   ToolkitTest::SetUp();
+}
+
+TEST_F(PropsReaderTest, ConsoleJoinsTheErrorLoggerWhateverTheConfiguration) {
+  struct Case {
+    const char *props;
+    std::vector<std::string> listeners;
+  } cases[] = {
+      {"a.b=c\n", {"quill.defaultConsole"}},
+      {"quill.errorLogger.listenerNames=cfg.out\ncfg.out.className=qlg_consolehandler\n",
+       {"cfg.out", "quill.defaultConsole"}},
+      {"quill.errorLogger.listenerNames=quill.defaultConsole cfg.out\ncfg.out.className=qlg_consolehandler\n"
+       "quill.defaultConsole.className=qlg_consolehandler\n",
+       {"quill.defaultConsole", "cfg.out"}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.props);
+    ToolkitTest::TearDown();
+    ASSERT_EQ(QlgOpenToolkit(write(c.props).c_str()), 1);
+    QlgObject *logger = QlgGetObject("quill.errorLogger", nullptr);
+    std::vector<std::string> names;
+    QlgIterator *it = QlgGetListeners(logger);
+    while (auto *o = static_cast<QlgObject *>(QlgIterNext(it))) names.push_back(o->name);
+    QlgIterFree(it);
+    QlgReleaseObject(logger);
+    EXPECT_EQ(names, c.listeners);
+    QlgCloseToolkit();
+    ToolkitTest::SetUp();
+  }
 }
 
 }  // namespace
