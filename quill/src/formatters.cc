@@ -86,8 +86,44 @@ void xmlCfgChange(QlgObject *formatter, const char *name) {
   }
 }
 
+// Logged values come from callers and configuration (a server URL, a user
+// name); escaped, none of them can open or close an element of the log.
+std::string esc(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  for (char c : value) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&apos;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+// A CDATA section holding value; a "]]>" inside is split over two sections.
+std::string cdata(std::string_view value) {
+  std::string out = "<![CDATA[";
+  size_t from = 0;
+  for (size_t at; (at = value.find("]]>", from)) != std::string_view::npos; from = at + 2) {
+    out.append(value.substr(from, at + 2 - from));
+    out += "]]><![CDATA[";
+  }
+  out.append(value.substr(from));
+  out += "]]>";
+  return out;
+}
+
+// An element of that name holding value, escaped.
+std::string element(const char *name, const std::string &value) {
+  return std::string("<") + name + ">" + esc(value) + "</" + name + ">";
+}
+
 std::string attr(const char *name, const std::string &value) {
-  return std::string(" ") + name + "=\"" + value + "\"";
+  return std::string(" ") + name + "=\"" + esc(value) + "\"";
 }
 
 // The product lines; single selects the items marked single (true) or the
@@ -96,16 +132,16 @@ void productLines(std::string &out, const XmlVars &vars, const QlgEvent *event, 
   if (vars.singleServer == single) {
     if (const std::string *server = prop(event, "server")) {
       const std::string *format = prop(event, "serverFormat");
-      out += " <Server" + attr("Format", format ? *format : "") + ">" + *server + "</Server>\n";
+      out += " <Server" + attr("Format", format ? *format : "") + ">" + esc(*server) + "</Server>\n";
     }
   }
   if (vars.singleProduct == single)
-    if (const std::string *v = prop(event, "product")) out += " <ProductId>" + *v + "</ProductId>\n";
+    if (const std::string *v = prop(event, "product")) out += " " + element("ProductId", *v) + "\n";
   if (vars.singleComponent == single)
-    if (const std::string *v = prop(event, "component")) out += " <Component>" + *v + "</Component>\n";
+    if (const std::string *v = prop(event, "component")) out += " " + element("Component", *v) + "\n";
   if (vars.singleProductId == single)
     if (const std::string *v = prop(event, "productInstance"))
-      out += " <ProductInstance>" + *v + "</ProductInstance>\n";
+      out += " " + element("ProductInstance", *v) + "\n";
 }
 
 void sourceLine(std::string &out, const QlgEvent *event) {
@@ -136,16 +172,16 @@ char *xmlFormat(QlgObject *formatter, QlgEvent *event) {
   } else {
     out += "<Trace>\n";
   }
-  out += " <Time" + attr("Millis", std::to_string(event->time)) + ">" + qlgIntlFormatDate(formatter, event->time) +
+  out += " <Time" + attr("Millis", std::to_string(event->time)) + ">" + esc(qlgIntlFormatDate(formatter, event->time)) +
          "</Time>\n";
   productLines(out, *vars, event, false);
-  out += " <LogText><![CDATA[" + text + "]]></LogText>\n";
+  out += " <LogText>" + cdata(text) + "</LogText>\n";
   static const std::set<std::string, std::less<>> kReserved = {
       "threadId", "correlationId", "client",  "qlg_prop_srcfile", "qlg_prop_srcline", "qlg_prop_srcfunction",
       "server",   "serverFormat",  "product", "component",        "productInstance",  "processId"};
   std::string attribs;
   for (const auto &[name, value] : event->properties)
-    if (!kReserved.count(name)) attribs += "<Key>" + name + "</Key><Value>" + value + "</Value>";
+    if (!kReserved.count(name)) attribs += element("Key", name) + element("Value", value);
   if (!attribs.empty()) out += " <LogAttribs>" + attribs + "</LogAttribs>\n";
   const bool hasSource = prop(event, "qlg_prop_srcfile") != nullptr;
   if (asMessage) {
@@ -154,17 +190,17 @@ char *xmlFormat(QlgObject *formatter, QlgEvent *event) {
       out += " <TranslationInfo" + attr("Type", "XPG4") + attr("Catalog", *event->message.catalog) +
              attr("MsgKey", std::to_string(event->message.key)) + attr("SetId", std::to_string(event->message.set)) +
              ">";
-      for (const auto &p : event->params) out += "<Param><![CDATA[" + p.text() + "]]></Param>";
+      for (const auto &p : event->params) out += "<Param>" + cdata(p.text()) + "</Param>";
       out += "</TranslationInfo>\n";
     }
   } else {
     if (hasSource) sourceLine(out, event);
     else out += " <Source" + attr("FileName", "None") + attr("Method", "None") + "/>\n";
-    if (const std::string *v = prop(event, "threadId")) out += " <Thread>" + *v + "</Thread>\n";
-    if (const std::string *v = prop(event, "processId")) out += " <Process>" + *v + "</Process>\n";
+    if (const std::string *v = prop(event, "threadId")) out += " " + element("Thread", *v) + "\n";
+    if (const std::string *v = prop(event, "processId")) out += " " + element("Process", *v) + "\n";
   }
-  if (const std::string *v = prop(event, "correlationId")) out += " <CorrelationId>" + *v + "</CorrelationId>\n";
-  if (const std::string *v = prop(event, "client")) out += " <Principal>" + *v + "</Principal>\n";
+  if (const std::string *v = prop(event, "correlationId")) out += " " + element("CorrelationId", *v) + "\n";
+  if (const std::string *v = prop(event, "client")) out += " " + element("Principal", *v) + "\n";
   out += asMessage ? "</Message>\n" : "</Trace>\n";
   return dupText(out);
 }

@@ -1,4 +1,10 @@
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/MemBufInputSource.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
+
 #include <ctime>
+#include <memory>
 
 #include "collector.h"
 
@@ -157,6 +163,133 @@ TEST_F(FormatterTest, TraceLayout) {
                           "DXACC0002E - DXACC0002E went wrong\n");
   QlgEvent bare = traceEvent(3000, "x");
   EXPECT_EQ(format(f, bare), "\x1e[2026-12-08 19:44:31.123+00:00] -  MIN  -  -  -  -  - x\n");
+}
+
+// Parses text inside a wrapper element and returns the document, or null
+// when it is not well-formed XML. The parser goes with the document.
+class LogParser {
+ public:
+  LogParser() {
+    xercesc::XMLPlatformUtils::Initialize();
+    parser_ = std::make_unique<xercesc::XercesDOMParser>();
+    parser_->setDoNamespaces(false);
+    parser_->setLoadExternalDTD(false);
+    parser_->setCreateEntityReferenceNodes(false);
+  }
+  ~LogParser() {
+    parser_.reset();
+    xercesc::XMLPlatformUtils::Terminate();
+  }
+  xercesc::DOMElement *parse(const std::string &records) {
+    text_ = "<Log>\n" + records + "</Log>\n";
+    xercesc::MemBufInputSource in(reinterpret_cast<const XMLByte *>(text_.data()), text_.size(), "log");
+    try {
+      parser_->parse(in);
+    } catch (...) {
+      return nullptr;
+    }
+    if (parser_->getErrorCount() != 0 || parser_->getDocument() == nullptr) return nullptr;
+    return parser_->getDocument()->getDocumentElement();
+  }
+
+ private:
+  std::unique_ptr<xercesc::XercesDOMParser> parser_;
+  std::string text_;
+};
+
+std::string utf8(const XMLCh *s) {
+  char *t = xercesc::XMLString::transcode(s);
+  std::string out = t ? t : "";
+  xercesc::XMLString::release(&t);
+  return out;
+}
+
+std::string textOf(xercesc::DOMElement *e) { return e ? utf8(e->getTextContent()) : "<absent>"; }
+
+std::string attrOf(xercesc::DOMElement *e, const char *name) {
+  if (e == nullptr) return "<absent>";
+  XMLCh *n = xercesc::XMLString::transcode(name);
+  std::string out = utf8(e->getAttribute(n));
+  xercesc::XMLString::release(&n);
+  return out;
+}
+
+// The element children of e, by name, in document order.
+std::vector<std::pair<std::string, xercesc::DOMElement *>> childrenOf(xercesc::DOMElement *e) {
+  std::vector<std::pair<std::string, xercesc::DOMElement *>> out;
+  for (auto *c = e->getFirstElementChild(); c != nullptr; c = c->getNextElementSibling())
+    out.emplace_back(utf8(c->getTagName()), c);
+  return out;
+}
+
+xercesc::DOMElement *child(xercesc::DOMElement *e, const std::string &name, int nth = 0) {
+  for (auto &[n, c] : childrenOf(e))
+    if (n == name && nth-- == 0) return c;
+  return nullptr;
+}
+
+TEST_F(FormatterTest, XmlRecordsKeepTheirStructureWhateverTheValues) {
+  const char *hostile[] = {
+      "http://h/a]]><injected evil=\"1\"/><![CDATA[b",
+      "</LogText><injected/>",
+      "a\"b' c&d <e> f",
+      "]]>",
+      "x]]]]>y]]>]]>z",
+      "&amp; &#60; <![CDATA[",
+      "",
+  };
+  LogParser parser;
+  for (int asMessage = 0; asMessage < 2; ++asMessage) {
+    for (const char *v : hostile) {
+      SCOPED_TRACE(std::string(asMessage ? "message " : "trace ") + v);
+      QlgObject *f = formatter(asMessage ? "fmt.xmlhostile.msg" : "fmt.xmlhostile.trace", "qlg_xmlformatter");
+      QlgEvent e = asMessage ? messageEvent(6000, "url %s") : traceEvent(3000, "url %s");
+      if (asMessage) {
+        e.message.catalog = v;
+        e.msgId = v;
+      }
+      e.params.push_back(QlgParam{QLG_STRING, 0, 0, v});
+      e.properties = {{"server", v},          {"serverFormat", v},    {"product", v},
+                      {"component", v},       {"productInstance", v}, {"client", v},
+                      {"correlationId", v},   {"threadId", v},        {"processId", v},
+                      {"qlg_prop_srcfile", v}, {"qlg_prop_srcfunction", v},
+                      {std::string("k") + v, v}};
+      const std::string out = format(f, e);
+      xercesc::DOMElement *log = parser.parse(out);
+      ASSERT_NE(log, nullptr) << out;
+      auto records = childrenOf(log);
+      ASSERT_EQ(records.size(), 1u) << out;
+      xercesc::DOMElement *r = records[0].second;
+      EXPECT_EQ(records[0].first, asMessage ? "Message" : "Trace");
+      std::vector<std::string> names;
+      for (auto &[n, c] : childrenOf(r)) names.push_back(n);
+      std::vector<std::string> expected = {"Time", "Server", "ProductId", "Component", "ProductInstance",
+                                           "LogText", "LogAttribs", "Source"};
+      if (asMessage) expected.push_back("TranslationInfo");
+      else expected.insert(expected.end(), {"Thread", "Process"});
+      expected.insert(expected.end(), {"CorrelationId", "Principal"});
+      EXPECT_EQ(names, expected) << out;
+
+      EXPECT_EQ(textOf(child(r, "LogText")), std::string("url ") + v);
+      EXPECT_EQ(textOf(child(r, "Server")), v);
+      EXPECT_EQ(attrOf(child(r, "Server"), "Format"), v);
+      EXPECT_EQ(textOf(child(r, "Principal")), v);
+      EXPECT_EQ(attrOf(child(r, "Source"), "FileName"), v);
+      EXPECT_EQ(attrOf(child(r, "Source"), "Method"), v);
+      xercesc::DOMElement *attribs = child(r, "LogAttribs");
+      ASSERT_NE(attribs, nullptr);
+      EXPECT_EQ(textOf(child(attribs, "Key")), std::string("k") + v);
+      EXPECT_EQ(textOf(child(attribs, "Value")), v);
+      if (asMessage) {
+        EXPECT_EQ(attrOf(r, "Id"), *v != '\0' ? v : "None");
+        xercesc::DOMElement *info = child(r, "TranslationInfo");
+        EXPECT_EQ(attrOf(info, "Catalog"), v);
+        EXPECT_EQ(textOf(child(info, "Param")), v);
+      } else {
+        EXPECT_EQ(textOf(child(r, "Thread")), v);
+      }
+    }
+  }
 }
 
 TEST(MessageId, Recognition) {
