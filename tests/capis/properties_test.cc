@@ -202,11 +202,11 @@ TEST_F(PropertyTest, SinglePropertyRules) {
       {"upper-case HTTPS without key files", [](Props &p) { p.str("serverURL", "HTTPS://host/audit"); }, 6,
        "DXACC0006E The required property 'keyFilePath' is missing in the property list.", {}, 0},
       {"HTTPS with key file only",
-       [](Props &p) { p.str("serverURL", "HTTPS://host/audit").str("keyFilePath", "/k.kdb"); }, 6,
+       [](Props &p) { p.str("serverURL", "HTTPS://host/audit").str("keyFilePath", "/k.p12"); }, 6,
        "DXACC0006E The required property 'stashFilePath' is missing in the property list.", {}, 0},
       {"HtTpS with both key files",
        [](Props &p) {
-         p.str("serverURL", "HtTpS://host/audit").str("keyFilePath", "/k.kdb").str("stashFilePath", "/k.sth");
+         p.str("serverURL", "HtTpS://host/audit").str("keyFilePath", "/k.p12").str("stashFilePath", "/k.pass");
        },
        0, nullptr, [](auto *c) { return c->secure; }, 1},
       {"https prefix of five characters only", [](Props &p) { p.str("serverURL", "httpx://host"); }, 0, nullptr,
