@@ -172,8 +172,8 @@ char *xmlFormat(QlgObject *formatter, QlgEvent *event) {
   } else {
     out += "<Trace>\n";
   }
-  out += " <Time" + attr("Millis", std::to_string(event->time)) + ">" + esc(qlgIntlFormatDate(formatter, event->time)) +
-         "</Time>\n";
+  out += " <Time" + attr("Millis", std::to_string(event->time)) + ">" +
+         esc(qlgIntlFormatDate(formatter, event->time)) + "</Time>\n";
   productLines(out, *vars, event, false);
   out += " <LogText>" + cdata(text) + "</LogText>\n";
   static const std::set<std::string, std::less<>> kReserved = {

@@ -206,7 +206,7 @@ TEST_F(PropertyTest, SinglePropertyRules) {
        "DXACC0006E The required property 'stashFilePath' is missing in the property list.", {}, 0},
       {"HtTpS with both key files",
        [](Props &p) {
-         p.str("serverURL", "HtTpS://host/audit").str("keyFilePath", "/k.p12").str("stashFilePath", "/k.pass");
+         p.str("serverURL", "HtTpS://host/audit").str("keyFilePath", "/k.p12").str("stashFilePath", "/k.pw");
        },
        0, nullptr, [](auto *c) { return c->secure; }, 1},
       {"https prefix of five characters only", [](Props &p) { p.str("serverURL", "httpx://host"); }, 0, nullptr,
