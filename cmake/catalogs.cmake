@@ -2,6 +2,10 @@
 # nls/msg/<locale>/velmmsg.cat and installed the same way under the install
 # directory the library reads (VELM_INSTALL_DIR, honouring DESTDIR).
 find_program(VELM_GENCAT gencat REQUIRED)
+# gencat reads its sources in the locale's code set and drops every text that
+# is not ASCII under "C"; the build chooses the locale, not the caller's LANG.
+# C.UTF-8 is built into glibc.
+set(VELM_GENCAT_LOCALE C.UTF-8)
 
 set(VELM_CATALOG_LOCALES C en_US CACHE STRING "Locales the velmmsg catalogue is installed for")
 set(VELM_CATALOG_BUILD_DIR ${PROJECT_BINARY_DIR}/nls/msg)
@@ -15,7 +19,7 @@ function(velm_catalog target source outdir name)
     add_custom_command(OUTPUT ${out}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${outdir}/${loc}
       COMMAND ${CMAKE_COMMAND} -E rm -f ${out}
-      COMMAND ${VELM_GENCAT} ${out} ${source}
+      COMMAND ${CMAKE_COMMAND} -E env LC_ALL=${VELM_GENCAT_LOCALE} ${VELM_GENCAT} ${out} ${source}
       DEPENDS ${source}
       COMMENT "Compiling message catalogue ${name} for ${loc}"
       VERBATIM)

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/nls.h"
+#include "support/scratch.h"
 
 namespace {
 
@@ -124,9 +125,7 @@ TEST(Time, FormatAndParse) {
 class CatalogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/q1nlsXXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    ASSERT_FALSE(dir_.path().empty());
     unsetenv("NLSPATH");
     unsetenv("LC_ALL");
     unsetenv("LC_MESSAGES");
@@ -134,25 +133,33 @@ class CatalogTest : public ::testing::Test {
   void TearDown() override {
     unsetenv("NLSPATH");
     unsetenv("LANG");
-    std::system(("rm -rf " + dir_).c_str());
   }
   // Writes <dir>/<sub>/<name>.cat with message 1 of set 1.
   void compile(const std::string &sub, const std::string &name, const std::string &text) {
-    std::string d = dir_ + "/" + sub;
-    std::system(("mkdir -p " + d).c_str());
+    std::string d = dir_.file(sub);
+    std::filesystem::create_directories(d);
     std::ofstream(d + "/" + name + ".msg") << "$set 1\n1 " << text << "\n";
-    ASSERT_EQ(std::system(("gencat " + d + "/" + name + ".cat " + d + "/" + name + ".msg").c_str()), 0);
+    ASSERT_EQ(velm_test::compileCatalog(d + "/" + name + ".msg", d + "/" + name + ".cat"), 0);
   }
-  std::string dir_;
+  // The text cvx_catgets hands back; only a text of its own is freed, never
+  // the default that it returns as the very pointer it was given.
+  static std::string text(cvx_catd cat, int set, int num, const char *def, cvx_cs cs) {
+    char *got = cvx_catgets(cat, set, num, def, cs);
+    std::string out = got ? got : "<null>";
+    if (got != def) free(got);
+    return out;
+  }
+  velm_test::TempDir dir_;
 };
 
 TEST_F(CatalogTest, FoundThroughOurTemplateThenNlspath) {
-  compile("C", "q1cat", "hello caf\xc3\xa9");
-  compile("env", "q1env", "from env");
-  ASSERT_EQ(cvx_prepend_nlspath((dir_ + "/%L/%N.cat").c_str()), 0);
-  setenv("NLSPATH", (dir_ + "/env/%N.cat").c_str(), 1);
+  ASSERT_NO_FATAL_FAILURE(compile("C", "q1cat", "hello caf\xc3\xa9"));
+  ASSERT_NO_FATAL_FAILURE(compile("env", "q1env", "from env"));
+  const std::string dir = dir_.path();
+  ASSERT_EQ(cvx_prepend_nlspath((dir + "/%L/%N.cat").c_str()), 0);
+  setenv("NLSPATH", (dir + "/env/%N.cat").c_str(), 1);
   char *path = cvx_get_nlspath();
-  EXPECT_EQ(std::string(path), dir_ + "/%L/%N.cat:" + dir_ + "/env/%N.cat");
+  EXPECT_EQ(std::string(path), dir + "/%L/%N.cat:" + dir + "/env/%N.cat");
   free(path);
 
   cvx_loc c = cvx_loc_new("C");
@@ -161,21 +168,15 @@ TEST_F(CatalogTest, FoundThroughOurTemplateThenNlspath) {
   const char *def = "default";
   cvx_cs utf8 = cvx_cs_new("UTF8");
   cvx_cs latin = cvx_cs_new("ISO-8859-1");
-  char *got = cvx_catgets(cat, 1, 1, def, utf8);
-  EXPECT_STREQ(got, "hello caf\xc3\xa9");
-  free(got);
-  got = cvx_catgets(cat, 1, 1, def, latin);
-  EXPECT_STREQ(got, "hello caf\xe9");
-  free(got);
+  EXPECT_EQ(text(cat, 1, 1, def, utf8), "hello caf\xc3\xa9");
+  EXPECT_EQ(text(cat, 1, 1, def, latin), "hello caf\xe9");
   EXPECT_EQ(cvx_catgets(cat, 1, 99, def, nullptr), def);  // missing message: the very pointer
   EXPECT_EQ(cvx_catgets(cat, 7, 1, def, nullptr), def);
   cvx_catclose(cat);
 
   cvx_catd env = cvx_catopen("q1env", 1, c);
   ASSERT_NE(env, nullptr);
-  got = cvx_catgets(env, 1, 1, def, nullptr);
-  EXPECT_STREQ(got, "from env");
-  free(got);
+  EXPECT_EQ(text(env, 1, 1, def, nullptr), "from env");
   cvx_catclose(env);
   cvx_loc_free(c);
   cvx_cs_free(utf8);
@@ -186,15 +187,13 @@ TEST_F(CatalogTest, FoundThroughOurTemplateThenNlspath) {
 }
 
 TEST_F(CatalogTest, CurrentLocaleFallsBackToTheLanguage) {
-  compile("xx", "q1lang", "language only");
-  ASSERT_EQ(cvx_prepend_nlspath((dir_ + "/%L/%N.cat").c_str()), 0);
+  ASSERT_NO_FATAL_FAILURE(compile("xx", "q1lang", "language only"));
+  ASSERT_EQ(cvx_prepend_nlspath((dir_.path() + "/%L/%N.cat").c_str()), 0);
   setenv("LANG", "xx_YY.UTF-8", 1);
   cvx_catd cat = cvx_catopen("q1lang", 0, nullptr);
   ASSERT_NE(cat, nullptr);
   cvx_cs utf8 = cvx_cs_new("UTF8");
-  char *got = cvx_catgets(cat, 1, 1, "d", utf8);
-  EXPECT_STREQ(got, "language only");
-  free(got);
+  EXPECT_EQ(text(cat, 1, 1, "d", utf8), "language only");
   cvx_cs_free(utf8);
   cvx_catclose(cat);
 }
