@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need; does nothing
-# when they are all present.
+# when they are all present. A user who is neither root nor has sudo is told
+# what to install and how, and the script fails.
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libxerces-c-dev libcurl4-openssl-dev libssl-dev zlib1g-dev
       uuid-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libc-bin)
@@ -8,9 +9,19 @@ missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if ((${#missing[@]})); then
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
+((${#missing[@]})) || exit 0
+install=(apt-get install -y -qq "${missing[@]}")
+if [ "$(id -u)" -eq 0 ]; then
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${install[@]}"
+elif command -v sudo >/dev/null 2>&1; then
+  sudo apt-get update -qq
+  sudo DEBIAN_FRONTEND=noninteractive "${install[@]}"
+else
+  {
+    echo "deps.sh: these packages are missing: ${missing[*]}"
+    echo "deps.sh: install them as root, then run this again:"
+    echo "  apt-get update && apt-get install -y ${missing[*]}"
+  } >&2
+  exit 1
 fi
