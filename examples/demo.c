@@ -5,14 +5,18 @@
  *
  *   demo [-q]      -q prints only one summary line per event
  *
- * Logs go to a fresh directory under /tmp, named on standard error.
+ * Logs go to a scratch directory under /tmp that is removed when the demo
+ * ends.
  */
+#define _XOPEN_SOURCE 700 /* nftw, mkdtemp */
+#include <ftw.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/time.h>
 #include <velm/velm.h>
 
+static char dir[] = "/tmp/velm-demo-XXXXXX";
 static VELM_AuditClientContext *ctx;
 static VELM_result res;
 static int failures;
@@ -251,13 +255,19 @@ static VELM_AuditEvent *build(int i) {
   return ev;
 }
 
+static int removeEntry(const char *path, const struct stat *st, int type, struct FTW *ftw) {
+  (void)st, (void)type, (void)ftw;
+  return remove(path);
+}
+static void removeDir(void) { nftw(dir, removeEntry, 16, FTW_DEPTH | FTW_PHYS); }
+
 int main(int argc, char **argv) {
   int quiet = argc > 1 && strcmp(argv[1], "-q") == 0;
-  char dir[] = "/tmp/velm-demo-XXXXXX";
   if (mkdtemp(dir) == NULL) {
     perror("mkdtemp");
     return 1;
   }
+  atexit(removeDir); /* also on the early exits of need() */
   char errorFile[256];
   snprintf(errorFile, sizeof errorFile, "%s/error.log", dir);
   VELM_Property props[] = {
@@ -271,7 +281,7 @@ int main(int argc, char **argv) {
     report("context");
     return 1;
   }
-  fprintf(stderr, "%s; logs in %s\n", getVELMCClientVersion(), dir);
+  fprintf(stderr, "%s\n", getVELMCClientVersion());
 
   for (int i = 0; i < 17; i++) {
     VELM_AuditEvent *ev = build(i);

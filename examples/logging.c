@@ -1,11 +1,22 @@
 /*
  * logging: the logging toolkit on its own. Opens the toolkit, hangs a
  * rotating file handler on a logger, writes enough records to roll the file
- * over twice and prints what landed in each file.
+ * over twice and prints what landed in each file. The files live in a scratch
+ * directory that is removed when the program ends.
  */
+#define _XOPEN_SOURCE 700 /* nftw, mkdtemp */
+#include <ftw.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <velm/qlg.h>
+
+static char dir[] = "/tmp/velm-logging-XXXXXX";
+
+static int removeEntry(const char *path, const struct stat *st, int type, struct FTW *ftw) {
+  (void)st, (void)type, (void)ftw;
+  return remove(path);
+}
+static void removeDir(void) { nftw(dir, removeEntry, 16, FTW_DEPTH | FTW_PHYS); }
 
 static void show(const char *path) {
   FILE *f = fopen(path, "r");
@@ -17,8 +28,8 @@ static void show(const char *path) {
 }
 
 int main(void) {
-  char dir[] = "/tmp/velm-logging-XXXXXX";
   if (mkdtemp(dir) == NULL) return 1;
+  atexit(removeDir);
   char file[256], name[300];
   snprintf(file, sizeof file, "%s/app.log", dir);
 
@@ -47,6 +58,5 @@ int main(void) {
     snprintf(name, sizeof name, "%s/app%d.log", dir, i);
     show(name);
   }
-  fprintf(stderr, "files in %s\n", dir);
   return 0;
 }

@@ -1,9 +1,11 @@
 /* The context calls from C: create, provoke an error, clean, delete. */
+#define _XOPEN_SOURCE 700 /* nftw, mkdtemp */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
+#include "scratch.h"
 #include "velm.h"
 
 #define CHECK(cond)                                                   \
@@ -15,9 +17,9 @@
   } while (0)
 
 int main(void) {
-  char dir[] = "/tmp/velmc.XXXXXX";
   char errorFile[256];
-  CHECK(mkdtemp(dir) != NULL);
+  const char *dir = scratchDir();
+  CHECK(dir != NULL);
   snprintf(errorFile, sizeof errorFile, "%s/error.log", dir);
 
   int32_t queueSize = 40;
@@ -49,8 +51,6 @@ int main(void) {
   CHECK(VELM_Free(p) == 0);
   CHECK(VELM_Sleep(0) == 0);
 
-  remove(errorFile);
-  rmdir(dir);
   puts("context_c_test ok");
   return 0;
 }

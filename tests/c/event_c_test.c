@@ -1,11 +1,14 @@
 /* An audit event from C: records, elements, validation, XML and release,
  * with the failures a C caller meets on the way. */
+#define _XOPEN_SOURCE 700 /* nftw, mkdtemp */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
 #include <velm/velm.h>
+
+#include "scratch.h"
 
 #define CHECK(cond)                                                            \
   do {                                                                         \
@@ -16,9 +19,9 @@
   } while (0)
 
 int main(void) {
-  char dir[] = "/tmp/velmc-event.XXXXXX";
   char errorFile[256];
-  CHECK(mkdtemp(dir) != NULL);
+  const char *dir = scratchDir();
+  CHECK(dir != NULL);
   snprintf(errorFile, sizeof errorFile, "%s/error.log", dir);
   VELM_Property props[] = {
       {"serverURL", VELM_VT_STRING, "http://localhost:9/audit"},
@@ -83,8 +86,6 @@ int main(void) {
   VELM_Result_Clean(&r);
 
   CHECK(VELM_AuditClientContext_Delete(ctx, &r) == 0);
-  remove(errorFile);
-  rmdir(dir);
   puts("event_c_test ok");
   return 0;
 }

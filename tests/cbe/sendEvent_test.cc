@@ -10,6 +10,7 @@
 
 #include "cbe/cbe_test_util.h"
 #include "cbe/sendEvent.h"
+#include "support/scratch.h"
 
 namespace velm::test {
 namespace {
@@ -170,9 +171,9 @@ TEST(FailedEvent, PositionFromTheFaultDetail) {
 }
 
 TEST(FailedEvent, ExternalEntityInTheDetailIsNotResolved) {
-  std::string tmpl = (std::filesystem::temp_directory_path() / "velmcbe.XXXXXX").string();
-  ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-  const std::string secret = tmpl + "/secret";
+  velm_test::TempDir tmp;
+  ASSERT_FALSE(tmp.path().empty());
+  const std::string secret = tmp.file("secret");
   std::ofstream(secret) << "7";
   const std::string detail =
       "<!DOCTYPE d [<!ENTITY s SYSTEM \"file://" + secret + "\">]><d><failedevent>&s;</failedevent></d>";
@@ -185,7 +186,6 @@ TEST(FailedEvent, ExternalEntityInTheDetailIsNotResolved) {
   if (b) {
     for (const std::string &t : textsOf(b.get())) EXPECT_EQ(t.find('7'), std::string::npos);
   }
-  std::filesystem::remove_all(tmpl);
 }
 
 }  // namespace
