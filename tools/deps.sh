@@ -16,7 +16,7 @@ if [ "$(id -u)" -eq 0 ]; then
   DEBIAN_FRONTEND=noninteractive "${install[@]}"
 elif command -v sudo >/dev/null 2>&1; then
   sudo apt-get update -qq
-  sudo DEBIAN_FRONTEND=noninteractive "${install[@]}"
+  sudo env DEBIAN_FRONTEND=noninteractive "${install[@]}"
 else
   {
     echo "deps.sh: these packages are missing: ${missing[*]}"
