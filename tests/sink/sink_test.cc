@@ -1,16 +1,16 @@
 // The local audit service (tools/velm-sink) driven through the test helper
 // and libcurl: replies, the events file, every fault mode, authentication,
 // TLS, and its exit when the parent goes away.
+#include "support/sink.h"
+
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <openssl/pkcs12.h>
 #include <openssl/x509.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <set>
-#include <sys/stat.h>
-
-#include "support/sink.h"
 
 namespace {
 
@@ -93,10 +93,9 @@ std::string cbe(const std::string &id, const std::string &inner = "") {
 }
 
 std::string envelope(const std::vector<std::string> &events) {
-  std::string body =
-      R"(<?xml version="1.0" encoding="UTF-8"?>)"
-      R"(<soapenv:Envelope xmlns:soapenv="http://schemas.xmlsoap.org/soap/envelope/">)"
-      R"(<soapenv:Body><ns1:sendEvent xmlns:ns1="urn:kto:velm:10">)";
+  std::string body = R"(<?xml version="1.0" encoding="UTF-8"?>)"
+                     R"(<soapenv:Envelope xmlns:soapenv="http://schemas.xmlsoap.org/soap/envelope/">)"
+                     R"(<soapenv:Body><ns1:sendEvent xmlns:ns1="urn:kto:velm:10">)";
   for (const std::string &e : events) body += "<ns1:event>" + e + "</ns1:event>";
   return body + "</ns1:sendEvent></soapenv:Body></soapenv:Envelope>";
 }
@@ -161,7 +160,11 @@ TEST(SinkTest, ReplyModes) {
       {"clientfault:3", 5, 500, {"<faultcode>soapenv:client</faultcode>", "<failedevent>3</failedevent>"}, 0},
       // Events resent one by one after a rejected batch go through.
       {"clientfault:3", 1, 200, {kSuccess}, 1},
-      {"clientfault-all:3", 4, 500, {"<faultcode>soapenv:client</faultcode>", "<failedevent>3</failedevent>"}, 0},
+      {"clientfault-all:3",
+       4,
+       500,
+       {"<faultcode>soapenv:client</faultcode>", "<failedevent>3</failedevent>"},
+       0},
       {"clientfault-all:3", 1, 500, {"<failedevent>1</failedevent>"}, 0},
       {"secj", 2, 500, {"<faultstring>SECJ0053E"}, 0},
       {"slow:50", 2, 200, {kSuccess}, 2},
@@ -186,7 +189,8 @@ TEST(SinkTest, ModesSwitchWhileRunning) {
   sink.setMode("http500");
   EXPECT_EQ(post(sink.url(), envelope(batch("a", 1))).status, 500);
   sink.setMode("clientfault 2");  // the other spellings of an argument
-  EXPECT_NE(post(sink.url(), envelope(batch("b", 3))).body.find("<failedevent>2</failedevent>"), std::string::npos);
+  EXPECT_NE(post(sink.url(), envelope(batch("b", 3))).body.find("<failedevent>2</failedevent>"),
+            std::string::npos);
   sink.setMode("ok");
   EXPECT_EQ(post(sink.url(), envelope(batch("c", 1))).status, 200);
   EXPECT_EQ(sink.eventIds(), std::vector<std::string>{"c1"});
@@ -270,8 +274,9 @@ TEST(SinkTest, MalformedRequestsGetServerFaultAndRecordNothing) {
 TEST(SinkTest, EventTextIsKeptAsSent) {
   // Prefixes, comments, CDATA holding markup and entities in attributes.
   Sink sink;
-  const std::string tricky = R"(<cbe:CommonBaseEvent xmlns:cbe="urn:x" globalInstanceId="a&amp;b" m='>'>)"
-                             R"(<!-- </ns1:event> --><d><![CDATA[</ns1:event><x>]]></d></cbe:CommonBaseEvent>)";
+  const std::string tricky =
+      R"(<cbe:CommonBaseEvent xmlns:cbe="urn:x" globalInstanceId="a&amp;b" m='>'>)"
+      R"(<!-- </ns1:event> --><d><![CDATA[</ns1:event><x>]]></d></cbe:CommonBaseEvent>)";
   ASSERT_EQ(post(sink.url(), envelope({tricky, cbe("plain")})).status, 200);
   auto got = sink.events();
   ASSERT_EQ(got.size(), 2u);
@@ -288,7 +293,8 @@ TEST(SinkTest, ConcurrentRequestsKeepTheirEventsTogether) {
     threads.emplace_back([&, t] {
       CURL *curl = curl_easy_init();
       for (int r = 0; r < kRequests; ++r)
-        EXPECT_EQ(post(curl, sink.url(), envelope(batch(std::to_string(t) + "-" + std::to_string(r) + "-", kPerRequest)))
+        EXPECT_EQ(post(curl, sink.url(),
+                       envelope(batch(std::to_string(t) + "-" + std::to_string(r) + "-", kPerRequest)))
                       .status,
                   200);
       curl_easy_cleanup(curl);
@@ -416,10 +422,12 @@ TEST(SinkTest, CertificateScriptMakesUsableStores) {
   }
 
   // A second run without any environment leaves a complete set alone.
-  struct stat before {}, after {};
+  struct stat before {
+  }, after{};
   ASSERT_EQ(stat(certs.store().c_str(), &before), 0);
   pid_t pid = velm::test::sink_detail::spawn(
-      {"/usr/bin/env", "-i", "/bin/bash", std::string(VELM_SOURCE_DIR) + "/tools/make-test-certs.sh", certs.dir()},
+      {"/usr/bin/env", "-i", "/bin/bash", std::string(VELM_SOURCE_DIR) + "/tools/make-test-certs.sh",
+       certs.dir()},
       -1, -1);
   int status = 0;
   ASSERT_TRUE(velm::test::sink_detail::reap(pid, std::chrono::minutes(2), &status));
@@ -449,8 +457,10 @@ TEST(SinkTest, ExitsWhenStdinClosesOrOnSigterm) {
       out.append(buf, static_cast<std::size_t>(n));
     }
     EXPECT_EQ(out.rfind("port ", 0), 0u) << out;
-    if (sigterm) kill(pid, SIGTERM);
-    else inWrite.reset();
+    if (sigterm)
+      kill(pid, SIGTERM);
+    else
+      inWrite.reset();
     int status = 0;
     bool exited = velm::test::sink_detail::reap(pid, std::chrono::seconds(30), &status);
     if (!exited) {

@@ -50,8 +50,10 @@ class TempDir {
  public:
   explicit TempDir(const std::string &prefix) {
     const char *base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/" + prefix + "XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp " + pattern + ": " + std::strerror(errno));
+    std::string pattern =
+        std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/" + prefix + "XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr)
+      throw std::runtime_error("mkdtemp " + pattern + ": " + std::strerror(errno));
     path_ = pattern;
   }
   ~TempDir() {
@@ -112,8 +114,16 @@ inline pid_t spawn(const std::vector<std::string> &args, int in, int out) {
   posix_spawn_file_actions_init(&actions);
   if (in >= 0) posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
   if (out >= 0) posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+  // The child starts with no signal blocked, whatever the spawning thread blocks.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
   pid_t pid = -1;
-  int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
+  posix_spawnattr_destroy(&attr);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(rc));
   return pid;
@@ -156,13 +166,15 @@ inline HttpReply httpRequest(int port, const std::string &method, const std::str
     throw std::runtime_error("connect to the sink's control port: " + std::string(std::strerror(errno)));
   std::string request = method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
   if (method == "POST")
-    request += "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " + std::to_string(body.size()) +
-               "\r\n";
+    request +=
+        "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " + std::to_string(body.size()) +
+        "\r\n";
   request += "\r\n" + body;
   for (std::size_t sent = 0; sent < request.size();) {
     ssize_t n = ::send(sock.get(), request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw std::runtime_error("send to the sink's control port: " + std::string(std::strerror(errno)));
+    if (n <= 0)
+      throw std::runtime_error("send to the sink's control port: " + std::string(std::strerror(errno)));
     sent += static_cast<std::size_t>(n);
   }
   std::string raw;
@@ -170,7 +182,8 @@ inline HttpReply httpRequest(int port, const std::string &method, const std::str
   for (;;) {
     ssize_t n = ::recv(sock.get(), buf, sizeof buf, 0);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw std::runtime_error("no reply from the sink's control port: " + std::string(std::strerror(errno)));
+    if (n < 0)
+      throw std::runtime_error("no reply from the sink's control port: " + std::string(std::strerror(errno)));
     if (n == 0) break;
     raw.append(buf, static_cast<std::size_t>(n));
   }
@@ -227,7 +240,7 @@ class TestCerts {
   std::string otherKey() const { return file("other.key"); }
   std::string clientCert() const { return file("client.pem"); }
   std::string clientKey() const { return file("client.key"); }
-  std::string store() const { return file("store.p12"); }         // CA plus client identity
+  std::string store() const { return file("store.p12"); }          // CA plus client identity
   std::string caOnlyStore() const { return file("ca-only.p12"); }  // CA, no client identity
   std::string wrongCaStore() const { return file("wrong-ca.p12"); }
   std::string passwordFile() const { return file("password.txt"); }
@@ -244,8 +257,8 @@ inline const TestCerts &testCerts() {
 }
 
 struct SinkOptions {
-  std::string mode = "ok";  // initial mode
-  bool https = false;       // serve HTTPS with a certificate of testCerts()
+  std::string mode = "ok";         // initial mode
+  bool https = false;              // serve HTTPS with a certificate of testCerts()
   bool otherHostCert = false;      // with https: the certificate for other.example only
   bool requireClientCert = false;  // with https: require a client certificate of the test CA
   std::string user;                // basic authentication when not empty
@@ -257,7 +270,9 @@ struct SinkOptions {
   SinkOptions &withHttps() { return https = true, *this; }
   SinkOptions &withOtherHostCert() { return https = otherHostCert = true, *this; }
   SinkOptions &withClientCertRequired() { return https = requireClientCert = true, *this; }
-  SinkOptions &withAuth(std::string u, std::string p) { return user = std::move(u), password = std::move(p), *this; }
+  SinkOptions &withAuth(std::string u, std::string p) {
+    return user = std::move(u), password = std::move(p), *this;
+  }
   SinkOptions &withArgs(std::vector<std::string> a) { return args = std::move(a), *this; }
 };
 
@@ -282,14 +297,18 @@ class Sink {
  public:
   explicit Sink(const SinkOptions &options = {}) : dir_("velm-sink-"), https_(options.https) {
     eventsPath_ = dir_.path() + "/events.txt";
-    std::vector<std::string> args = {VELM_SINK_PATH, "--events", eventsPath_, "--mode", options.mode};
+    // VELM_SINK_BINARY runs the tests against another build of the sink (a sanitizer build, say).
+    const char *binary = std::getenv("VELM_SINK_BINARY");
+    std::vector<std::string> args = {binary != nullptr && *binary != 0 ? binary : VELM_SINK_PATH, "--events",
+                                     eventsPath_, "--mode", options.mode};
     if (options.https) {
       const TestCerts &certs = testCerts();
-      args.insert(args.end(), {"--cert", options.otherHostCert ? certs.otherCert() : certs.serverCert(), "--key",
-                               options.otherHostCert ? certs.otherKey() : certs.serverKey()});
+      args.insert(args.end(), {"--cert", options.otherHostCert ? certs.otherCert() : certs.serverCert(),
+                               "--key", options.otherHostCert ? certs.otherKey() : certs.serverKey()});
       if (options.requireClientCert) args.insert(args.end(), {"--client-ca", certs.ca()});
     }
-    if (!options.user.empty()) args.insert(args.end(), {"--user", options.user, "--password", options.password});
+    if (!options.user.empty())
+      args.insert(args.end(), {"--user", options.user, "--password", options.password});
     // A safety net should this process be stopped in a debugger and forgotten.
     args.insert(args.end(), {"--exit-after", "3600"});
     args.insert(args.end(), options.args.begin(), options.args.end());
@@ -326,7 +345,8 @@ class Sink {
   // "clientfault:3", "clientfault-all:1", "secj", "slow:500", "drop",
   // "failfirst:2". Throws when the sink refuses the mode.
   void setMode(const std::string &mode) const {
-    auto reply = sink_detail::httpRequest(controlPort_, "POST", "/control", "mode=" + sink_detail::formEncode(mode));
+    auto reply =
+        sink_detail::httpRequest(controlPort_, "POST", "/control", "mode=" + sink_detail::formEncode(mode));
     if (reply.status != 200) throw std::runtime_error("velm-sink refused mode '" + mode + "': " + reply.body);
   }
   // The service port refuses connections until start().
@@ -345,21 +365,31 @@ class Sink {
       }
       long value = 0;
       in >> value;
-      if (key == "requests") s.requests = value;
-      else if (key == "events") s.events = value;
-      else if (key == "probes") s.probes = value;
-      else if (key == "faults") s.faults = value;
-      else if (key == "errors") s.errors = value;
-      else if (key == "drops") s.drops = value;
-      else if (key == "unauthorized") s.unauthorized = value;
-      else if (key == "malformed") s.malformed = value;
+      if (key == "requests")
+        s.requests = value;
+      else if (key == "events")
+        s.events = value;
+      else if (key == "probes")
+        s.probes = value;
+      else if (key == "faults")
+        s.faults = value;
+      else if (key == "errors")
+        s.errors = value;
+      else if (key == "drops")
+        s.drops = value;
+      else if (key == "unauthorized")
+        s.unauthorized = value;
+      else if (key == "malformed")
+        s.malformed = value;
     }
     return s;
   }
 
   // The last request to the service port: request line, headers (in
   // alphabetical order) and the body exactly as received.
-  std::string lastRequest() const { return sink_detail::httpRequest(controlPort_, "GET", "/last-request").body; }
+  std::string lastRequest() const {
+    return sink_detail::httpRequest(controlPort_, "GET", "/last-request").body;
+  }
 
   // The accepted events in arrival order.
   std::vector<SinkEvent> events() const {
@@ -371,8 +401,10 @@ class Sink {
     for (std::size_t nl; (nl = all.find('\n', start)) != std::string::npos; start = nl + 1) {
       std::string line = all.substr(start, nl - start);
       std::size_t tab = line.find('\t');
-      if (tab == std::string::npos) out.push_back({line, {}});
-      else out.push_back({line.substr(0, tab), line.substr(tab + 1)});
+      if (tab == std::string::npos)
+        out.push_back({line, {}});
+      else
+        out.push_back({line.substr(0, tab), line.substr(tab + 1)});
     }
     return out;
   }
@@ -383,9 +415,11 @@ class Sink {
     return ids;
   }
 
-  // Waits until at least n events arrived; false after the timeout.
+  // Waits until at least n events arrived; false after the timeout. Asks
+  // the sink's counter, so waiting stays cheap however large the file grows;
+  // the counter moves only after the events are in the file.
   bool waitForEvents(std::size_t n, std::chrono::milliseconds timeout = std::chrono::seconds(60)) const {
-    return waitUntil([&] { return events().size() >= n; }, timeout);
+    return waitUntil([&] { return stats().events >= static_cast<long>(n); }, timeout);
   }
 
   // Waits until the statistics satisfy pred; false after the timeout.
@@ -401,7 +435,7 @@ class Sink {
     for (;;) {
       if (pred()) return true;
       if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   }
 
@@ -411,7 +445,8 @@ class Sink {
     std::string text;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (port_ <= 0 || controlPort_ <= 0) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0) throw std::runtime_error("velm-sink did not print its ports");
       pollfd p{fd, POLLIN, 0};
       int n = poll(&p, 1, static_cast<int>(left.count()));

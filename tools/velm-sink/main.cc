@@ -7,6 +7,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +32,7 @@ constexpr char kUsage[] =
     "  --client-ca PEM     require client certificates signed by this CA\n"
     "  --exit-after SECONDS    exit after this time\n"
     "  --ignore-stdin      keep running when standard input closes\n"
+    "  --threads N         worker threads of the service port (default 64)\n"
     "  --verbose           one line per request on stderr\n"
     "modes: ok, stopped, http500, clientfault:K, clientfault-all:K, secj, slow:MS, drop, failfirst:N\n";
 
@@ -50,23 +52,53 @@ int main(int argc, char **argv) {
   velm::sink::Options options;
   long exitAfter = 0;
   bool watchStdin = true;
-  enum { kPort = 1, kControl, kHost, kEvents, kMode, kUser, kPassword, kCert, kKey, kCa, kExit, kStdin, kVerbose };
-  static const option longOptions[] = {
-      {"port", required_argument, nullptr, kPort},      {"control-port", required_argument, nullptr, kControl},
-      {"host", required_argument, nullptr, kHost},      {"events", required_argument, nullptr, kEvents},
-      {"mode", required_argument, nullptr, kMode},      {"user", required_argument, nullptr, kUser},
-      {"password", required_argument, nullptr, kPassword}, {"cert", required_argument, nullptr, kCert},
-      {"key", required_argument, nullptr, kKey},        {"client-ca", required_argument, nullptr, kCa},
-      {"exit-after", required_argument, nullptr, kExit}, {"ignore-stdin", no_argument, nullptr, kStdin},
-      {"verbose", no_argument, nullptr, kVerbose},      {"help", no_argument, nullptr, 'h'},
-      {nullptr, 0, nullptr, 0}};
+  enum {
+    kPort = 1,
+    kControl,
+    kHost,
+    kEvents,
+    kMode,
+    kUser,
+    kPassword,
+    kCert,
+    kKey,
+    kCa,
+    kExit,
+    kStdin,
+    kThreads,
+    kVerbose
+  };
+  static const option longOptions[] = {{"port", required_argument, nullptr, kPort},
+                                       {"control-port", required_argument, nullptr, kControl},
+                                       {"host", required_argument, nullptr, kHost},
+                                       {"events", required_argument, nullptr, kEvents},
+                                       {"mode", required_argument, nullptr, kMode},
+                                       {"user", required_argument, nullptr, kUser},
+                                       {"password", required_argument, nullptr, kPassword},
+                                       {"cert", required_argument, nullptr, kCert},
+                                       {"key", required_argument, nullptr, kKey},
+                                       {"client-ca", required_argument, nullptr, kCa},
+                                       {"exit-after", required_argument, nullptr, kExit},
+                                       {"ignore-stdin", no_argument, nullptr, kStdin},
+                                       {"threads", required_argument, nullptr, kThreads},
+                                       {"verbose", no_argument, nullptr, kVerbose},
+                                       {"help", no_argument, nullptr, 'h'},
+                                       {nullptr, 0, nullptr, 0}};
   int c;
   while ((c = getopt_long(argc, argv, "h", longOptions, nullptr)) != -1) {
     switch (c) {
-      case kPort: options.port = static_cast<int>(number(optarg, "--port")); break;
-      case kControl: options.controlPort = static_cast<int>(number(optarg, "--control-port")); break;
-      case kHost: options.host = optarg; break;
-      case kEvents: options.eventsPath = optarg; break;
+      case kPort:
+        options.port = static_cast<int>(number(optarg, "--port"));
+        break;
+      case kControl:
+        options.controlPort = static_cast<int>(number(optarg, "--control-port"));
+        break;
+      case kHost:
+        options.host = optarg;
+        break;
+      case kEvents:
+        options.eventsPath = optarg;
+        break;
       case kMode: {
         auto mode = velm::sink::parseMode(optarg);
         if (!mode) {
@@ -76,16 +108,39 @@ int main(int argc, char **argv) {
         options.mode = *mode;
         break;
       }
-      case kUser: options.user = optarg; break;
-      case kPassword: options.password = optarg; break;
-      case kCert: options.cert = optarg; break;
-      case kKey: options.key = optarg; break;
-      case kCa: options.clientCa = optarg; break;
-      case kExit: exitAfter = number(optarg, "--exit-after"); break;
-      case kStdin: watchStdin = false; break;
-      case kVerbose: options.verbose = true; break;
-      case 'h': std::cout << kUsage; return 0;
-      default: std::cerr << kUsage; return 2;
+      case kUser:
+        options.user = optarg;
+        break;
+      case kPassword:
+        options.password = optarg;
+        break;
+      case kCert:
+        options.cert = optarg;
+        break;
+      case kKey:
+        options.key = optarg;
+        break;
+      case kCa:
+        options.clientCa = optarg;
+        break;
+      case kExit:
+        exitAfter = number(optarg, "--exit-after");
+        break;
+      case kStdin:
+        watchStdin = false;
+        break;
+      case kThreads:
+        options.threads = static_cast<int>(std::max(1L, number(optarg, "--threads")));
+        break;
+      case kVerbose:
+        options.verbose = true;
+        break;
+      case 'h':
+        std::cout << kUsage;
+        return 0;
+      default:
+        std::cerr << kUsage;
+        return 2;
     }
   }
   if (optind != argc || options.cert.empty() != options.key.empty() ||
@@ -121,7 +176,8 @@ int main(int argc, char **argv) {
         pollfd fds[2] = {{signals, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
         int timeout = -1;
         if (exitAfter > 0) {
-          auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+          auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                            std::chrono::steady_clock::now());
           if (left.count() <= 0) break;
           timeout = static_cast<int>(std::min<long long>(left.count(), 60000));
         }

@@ -53,7 +53,8 @@ std::optional<Mode> parseMode(std::string_view text) {
     auto [end, ec] = std::from_chars(arg.data(), arg.data() + arg.size(), value);
     if (ec != std::errc() || end != arg.data() + arg.size() || value < 0) return std::nullopt;
     // Event positions count from 1.
-    if ((m.kind == ModeKind::clientfault || m.kind == ModeKind::clientfaultAll) && value < 1) return std::nullopt;
+    if ((m.kind == ModeKind::clientfault || m.kind == ModeKind::clientfaultAll) && value < 1)
+      return std::nullopt;
     mode.arg = value;
     return mode;
   }

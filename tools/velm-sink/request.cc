@@ -1,5 +1,6 @@
 #include "request.h"
 
+#include <memory>
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
@@ -8,10 +9,8 @@
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/TransService.hpp>
-#include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLEntityResolver.hpp>
-
-#include <memory>
+#include <xercesc/util/XMLString.hpp>
 
 namespace velm::sink {
 namespace x = xercesc;
@@ -118,7 +117,8 @@ bool rawEvents(std::string_view body, std::vector<std::string_view> &out, std::s
       if (endTag) {
         if (stack.empty()) break;
         stack.pop_back();
-        if (stack.size() == 3 && inSendEvent()) out.push_back(body.substr(contentStart, tagStart - contentStart));
+        if (stack.size() == 3 && inSendEvent())
+          out.push_back(body.substr(contentStart, tagStart - contentStart));
       } else if (selfClosing) {
         if (inSendEvent() && localName(name) == "event") out.push_back({});
       } else {
@@ -195,7 +195,8 @@ bool parseSendEvent(std::string_view body, SendEventRequest &request, std::strin
   parser.setCreateEntityReferenceNodes(false);
   parser.setErrorHandler(&errors);
   try {
-    x::MemBufInputSource source(reinterpret_cast<const XMLByte *>(body.data()), body.size(), u"request", false);
+    x::MemBufInputSource source(reinterpret_cast<const XMLByte *>(body.data()), body.size(), u"request",
+                                false);
     parser.parse(source);
   } catch (const x::XMLException &e) {
     error = utf8(e.getMessage());
@@ -249,8 +250,8 @@ bool parseSendEvent(std::string_view body, SendEventRequest &request, std::strin
     received.globalInstanceId = utf8(cbe->getAttribute(u"globalInstanceId"));
     if (request.events.size() < raw.size()) received.xml = std::string(trim(raw[request.events.size()]));
     request.events.push_back(std::move(received));
-    if (request.events.size() == 1 && nextElement(event) == nullptr && cbe->getAttributes()->getLength() == 0 &&
-        !cbe->hasChildNodes())
+    if (request.events.size() == 1 && nextElement(event) == nullptr &&
+        cbe->getAttributes()->getLength() == 0 && !cbe->hasChildNodes())
       request.probe = true;
   }
   if (raw.size() != request.events.size()) {

@@ -1,12 +1,11 @@
 #include "server.h"
 
 #include <dirent.h>
+#include <httplib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <httplib.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -27,11 +26,20 @@ std::string escapeXml(std::string_view text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -39,12 +47,14 @@ std::string escapeXml(std::string_view text) {
 
 void replySuccess(httplib::Response &res) {
   res.status = 200;
-  res.set_content(std::string(kEnvelopeStart) + R"(<sendEventResponse xmlns="urn:kto:velm:10"/>)" + kEnvelopeEnd,
-                  kXmlType);
+  res.set_content(
+      std::string(kEnvelopeStart) + R"(<sendEventResponse xmlns="urn:kto:velm:10"/>)" + kEnvelopeEnd,
+      kXmlType);
 }
 
 // SOAP 1.1 puts faults on HTTP 500.
-void replyFault(httplib::Response &res, std::string_view code, std::string_view text, std::string_view detail) {
+void replyFault(httplib::Response &res, std::string_view code, std::string_view text,
+                std::string_view detail) {
   std::string body = kEnvelopeStart;
   body += "<soapenv:Fault><faultcode>";
   body += code;
@@ -168,7 +178,8 @@ std::string rawRequest(const httplib::Request &req) {
   std::string raw = req.method + " " + req.target + " " + req.version + "\r\n";
   for (const auto &[name, value] : req.headers) {
     // httplib adds the connection's addresses as headers; they were not sent.
-    if (name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT") continue;
+    if (name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT")
+      continue;
     raw += name + ": " + value + "\r\n";
   }
   raw += "\r\n";
@@ -185,8 +196,9 @@ Server::~Server() { shutdown(); }
 std::unique_ptr<httplib::Server> Server::makeService() {
   std::unique_ptr<httplib::Server> server;
   if (!options_.cert.empty()) {
-    auto tls = std::make_unique<httplib::SSLServer>(options_.cert.c_str(), options_.key.c_str(),
-                                                    options_.clientCa.empty() ? nullptr : options_.clientCa.c_str());
+    auto tls =
+        std::make_unique<httplib::SSLServer>(options_.cert.c_str(), options_.key.c_str(),
+                                             options_.clientCa.empty() ? nullptr : options_.clientCa.c_str());
     if (!tls->is_valid()) {
       std::cerr << "velm-sink: cannot use the certificate, key or client CA files\n";
       return nullptr;
@@ -201,7 +213,9 @@ std::unique_ptr<httplib::Server> Server::makeService() {
   // Clients keep their connection across batches; let them.
   server->set_keep_alive_max_count(1000000);
   server->set_keep_alive_timeout(30);
-  server->new_task_queue = [] { return new httplib::ThreadPool(32); };
+  server->new_task_queue = [n = options_.threads] {
+    return new httplib::ThreadPool(static_cast<std::size_t>(n));
+  };
   server->Post(".*", [this](const httplib::Request &req, httplib::Response &res) { onEvent(req, res); });
   if (options_.verbose) {
     server->set_logger([](const httplib::Request &req, const httplib::Response &res) {
@@ -268,10 +282,10 @@ bool Server::start() {
   control->Get("/last-request", handler);
   control->Post("/control", handler);
   control->Post("/mode", handler);
-  controlPort_ = options_.controlPort == 0 ? control->bind_to_any_port(options_.host)
-                                           : (control->bind_to_port(options_.host, options_.controlPort)
-                                                  ? options_.controlPort
-                                                  : -1);
+  controlPort_ =
+      options_.controlPort == 0
+          ? control->bind_to_any_port(options_.host)
+          : (control->bind_to_port(options_.host, options_.controlPort) ? options_.controlPort : -1);
   if (controlPort_ <= 0) {
     std::cerr << "velm-sink: cannot listen for control on " << options_.host << "\n";
     return false;
@@ -414,14 +428,17 @@ void Server::onEvent(const httplib::Request &req, httplib::Response &res) {
       return;
     }
     case ModeKind::secj: {
-      replyFault(res, "soapenv:Server", "SECJ0053E: Authorization failed: the caller holds no role that may call sendEvent",
-                 "");
+      replyFault(res, "soapenv:Server",
+                 "SECJ0053E: Authorization failed: the caller holds no role that may call sendEvent", "");
       std::scoped_lock lock(mutex_);
       ++stats_.faults;
       return;
     }
-    case ModeKind::slow: waitMillis(mode.arg); break;
-    default: break;
+    case ModeKind::slow:
+      waitMillis(mode.arg);
+      break;
+    default:
+      break;
   }
 
   SendEventRequest request;
@@ -441,7 +458,8 @@ void Server::onEvent(const httplib::Request &req, httplib::Response &res) {
   std::size_t n = request.events.size();
   if ((mode.kind == ModeKind::clientfault && n > 1) || (mode.kind == ModeKind::clientfaultAll && n > 0)) {
     long failed = n == 1 ? 1 : mode.arg;
-    replyFault(res, "soapenv:client", "Event " + std::to_string(failed) + " of the request is not a valid event",
+    replyFault(res, "soapenv:client",
+               "Event " + std::to_string(failed) + " of the request is not a valid event",
                "<failedevent>" + std::to_string(failed) + "</failedevent>");
     std::scoped_lock lock(mutex_);
     ++stats_.faults;

@@ -34,6 +34,7 @@ struct Options {
   std::string cert;  // TLS when cert and key are given
   std::string key;
   std::string clientCa;  // require and verify client certificates
+  int threads = 64;      // worker threads of the service port; each open connection holds one
   bool verbose = false;
 };
 
