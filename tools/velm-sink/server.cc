@@ -4,7 +4,7 @@
 #include <httplib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -100,32 +100,46 @@ std::string urlDecode(std::string_view in) {
   return out;
 }
 
+std::string addressText(const sockaddr_storage &a) {
+  char text[INET6_ADDRSTRLEN] = "";
+  if (a.ss_family == AF_INET)
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in &>(a).sin_addr, text, sizeof text);
+  else if (a.ss_family == AF_INET6)
+    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6 &>(a).sin6_addr, text, sizeof text);
+  return text;
+}
+
 int portOf(const sockaddr_storage &a) {
   if (a.ss_family == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in &>(a).sin_port);
   if (a.ss_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6 &>(a).sin6_port);
   return -1;
 }
 
-// Cuts the established connections on localPort (all of them, or the one
-// from remotePort). httplib gives handlers no socket, so the socket is found
-// by its addresses. shutdown() rather than close(): the descriptor stays
-// valid for the thread that owns it, which then sees the connection fail.
-void dropConnections(int localPort, int remotePort) {
+// Cuts the connection of the request being handled, so its client gets no
+// reply. httplib gives handlers no socket, so it is found by its addresses
+// among our descriptors. Only the calling thread's own connection can match,
+// and that one stays open while its handler runs; other descriptors may be
+// closed by their threads during the scan, which is harmless, and raw system
+// calls keep the thread sanitizer from reporting that as a race.
+// shutdown() rather than close(): the descriptor stays valid for httplib,
+// which then fails to write the reply and closes it.
+void dropConnection(const httplib::Request &req) {
   DIR *dir = opendir("/proc/self/fd");
   if (dir == nullptr) return;
   while (dirent *entry = readdir(dir)) {
     char *end = nullptr;
     long fd = std::strtol(entry->d_name, &end, 10);
     if (end == entry->d_name || *end != 0 || fd == dirfd(dir)) continue;
-    struct stat st {};
-    if (fstat(static_cast<int>(fd), &st) != 0 || !S_ISSOCK(st.st_mode)) continue;
     sockaddr_storage local{}, peer{};
     socklen_t len = sizeof local;
-    if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr *>(&local), &len) != 0) continue;
+    if (syscall(SYS_getsockname, fd, reinterpret_cast<sockaddr *>(&local), &len) != 0) continue;
     len = sizeof peer;
-    if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr *>(&peer), &len) != 0) continue;
-    if (portOf(local) != localPort || (remotePort >= 0 && portOf(peer) != remotePort)) continue;
-    ::shutdown(static_cast<int>(fd), SHUT_RDWR);
+    if (syscall(SYS_getpeername, fd, reinterpret_cast<sockaddr *>(&peer), &len) != 0) continue;
+    if (portOf(local) != req.local_port || portOf(peer) != req.remote_port ||
+        addressText(peer) != req.remote_addr)
+      continue;
+    syscall(SYS_shutdown, fd, SHUT_RDWR);
+    break;
   }
   closedir(dir);
 }
@@ -191,7 +205,10 @@ std::string rawRequest(const httplib::Request &req) {
 
 Server::Server(Options options) : options_(std::move(options)), mode_(options_.mode) {}
 
-Server::~Server() { shutdown(); }
+Server::~Server() {
+  shutdown();
+  join();
+}
 
 std::unique_ptr<httplib::Server> Server::makeService() {
   std::unique_ptr<httplib::Server> server;
@@ -254,9 +271,9 @@ void Server::closeService() {
   if (!service_.server) return;
   reserveFd_ = reservePort(options_.host, port_);
   if (reserveFd_ < 0) std::cerr << "velm-sink: could not reserve port " << port_ << " while stopped\n";
+  // Requests still arriving on connections kept alive are dropped by the
+  // handler, so the client sees the service gone there too.
   service_.server->stop();
-  // Connections kept alive would otherwise go on being served.
-  dropConnections(port_, -1);
   retired_.push_back(std::move(service_));
   service_ = {};
 }
@@ -302,24 +319,28 @@ void Server::shutdown() {
     exiting_ = true;
   }
   wake_.notify_all();
-  std::scoped_lock life(lifeMutex_);
-  if (down_) return;
-  down_ = true;
-  for (Listener *l : {&service_, &control_}) {
-    if (l->server) l->server->stop();
+  {
+    std::scoped_lock life(lifeMutex_);
+    if (down_) return;
+    down_ = true;
+    for (Listener *l : {&service_, &control_})
+      if (l->server) l->server->stop();
+    if (reserveFd_ >= 0) close(reserveFd_);
+    reserveFd_ = -1;
   }
-  // Idle kept-alive connections would hold the worker threads for their time-out.
-  if (port_ > 0) dropConnections(port_, -1);
-  if (controlPort_ > 0) dropConnections(controlPort_, -1);
+  // From here on a request that would be recorded is dropped instead: a
+  // success reply for an event that is not in the file would be a lie.
+  std::scoped_lock file(fileMutex_);
+  if (events_ != nullptr) std::fclose(events_);
+  events_ = nullptr;
+}
+
+void Server::join() {
+  std::scoped_lock life(lifeMutex_);
   for (Listener *l : {&service_, &control_})
     if (l->thread.joinable()) l->thread.join();
   for (Listener &l : retired_)
     if (l.thread.joinable()) l.thread.join();
-  if (reserveFd_ >= 0) close(reserveFd_);
-  reserveFd_ = -1;
-  std::scoped_lock file(fileMutex_);
-  if (events_ != nullptr) std::fclose(events_);
-  events_ = nullptr;
 }
 
 bool Server::applyMode(const Mode &mode, std::string &error) {
@@ -364,9 +385,9 @@ void Server::waitMillis(long ms) {
                    [this] { return exiting_; });
 }
 
-void Server::record(const SendEventRequest &request) {
+bool Server::record(const SendEventRequest &request) {
   std::scoped_lock file(fileMutex_);
-  if (events_ == nullptr) return;
+  if (events_ == nullptr) return options_.eventsPath.empty();
   for (const ReceivedEvent &e : request.events) {
     std::string line = e.globalInstanceId;
     line += '\t';
@@ -374,7 +395,12 @@ void Server::record(const SendEventRequest &request) {
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), events_);
   }
-  std::fflush(events_);
+  if (std::fflush(events_) != 0 || std::ferror(events_) != 0) {
+    std::cerr << "velm-sink: cannot write " << options_.eventsPath << ": " << std::strerror(errno) << "\n";
+    std::clearerr(events_);
+    return false;
+  }
+  return true;
 }
 
 void Server::onEvent(const httplib::Request &req, httplib::Response &res) {
@@ -393,7 +419,7 @@ void Server::onEvent(const httplib::Request &req, httplib::Response &res) {
       std::scoped_lock lock(mutex_);
       ++stats_.drops;
     }
-    dropConnections(req.local_port, req.remote_port);
+    dropConnection(req);
     return;
   }
   if (!authorized(req)) {
@@ -465,8 +491,16 @@ void Server::onEvent(const httplib::Request &req, httplib::Response &res) {
     ++stats_.faults;
     return;
   }
-  // Written before the reply leaves, so a client that saw success finds its events.
-  record(request);
+  // Written before the reply leaves, so a client that saw success finds its
+  // events. Events that could not be written get no reply at all.
+  if (!record(request)) {
+    {
+      std::scoped_lock lock(mutex_);
+      ++stats_.drops;
+    }
+    dropConnection(req);
+    return;
+  }
   replySuccess(res);
   std::scoped_lock lock(mutex_);
   stats_.events += static_cast<long>(n);

@@ -58,8 +58,12 @@ class Server {
 
   // Binds both ports; false with a reason on stderr when that fails.
   bool start();
-  // Stops both listeners and waits for their threads; idempotent.
+  // Stops both listeners and closes the events file; idempotent. Worker
+  // threads may still be busy with connections kept alive afterwards.
   void shutdown();
+  // Waits for every thread; after shutdown(). Kept-alive connections can
+  // hold this up to their idle time-out, so the program exits without it.
+  void join();
 
   int port() const { return port_; }
   int controlPort() const { return controlPort_; }
@@ -78,7 +82,7 @@ class Server {
   void onEvent(const httplib::Request &req, httplib::Response &res);
   void onControl(const httplib::Request &req, httplib::Response &res);
   bool authorized(const httplib::Request &req) const;
-  void record(const SendEventRequest &request);
+  bool record(const SendEventRequest &request);  // false: not written
   void waitMillis(long ms);
 
   Options options_;
