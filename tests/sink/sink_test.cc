@@ -222,6 +222,19 @@ TEST(SinkTest, DropClosesWithoutReply) {
   EXPECT_GE(sink.stats().drops, 1);
 }
 
+// Success would tell the client its events are safe; they are not when the
+// file cannot take them.
+TEST(SinkTest, EventsThatCannotBeWrittenGetNoReply) {
+  Sink sink(SinkOptions().withArgs({"--events", "/dev/full"}));
+  Reply r = post(sink.url(), envelope(batch("a", 2)));
+  EXPECT_EQ(r.code, CURLE_GOT_NOTHING) << curl_easy_strerror(r.code);
+  auto s = sink.stats();
+  EXPECT_EQ(s.events, 0);
+  EXPECT_EQ(s.drops, 1);
+  // The probe writes nothing and is still answered.
+  EXPECT_EQ(post(sink.url(), envelope({"<CommonBaseEvent/>"})).status, 200);
+}
+
 TEST(SinkTest, StoppedRefusesConnectionsThenServesOnTheSamePort) {
   Sink sink;
   CURL *curl = curl_easy_init();
@@ -437,15 +450,19 @@ TEST(SinkTest, CertificateScriptMakesUsableStores) {
   EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
 }
 
-// The sink must not outlive a test process that dies, nor ignore SIGTERM.
-TEST(SinkTest, ExitsWhenStdinClosesOrOnSigterm) {
+// The sink must not outlive a test process that dies, nor ignore SIGTERM,
+// nor run past its --exit-after.
+TEST(SinkTest, ExitsWhenStdinClosesOnSigtermOrAfterItsTime) {
   using velm::test::sink_detail::Fd;
-  for (bool sigterm : {false, true}) {
-    SCOPED_TRACE(sigterm ? "SIGTERM" : "stdin closed");
+  enum class How { stdinClosed, sigterm, exitAfter };
+  for (How how : {How::stdinClosed, How::sigterm, How::exitAfter}) {
+    SCOPED_TRACE(static_cast<int>(how));
     Fd inRead, inWrite, outRead, outWrite;
     velm::test::sink_detail::makePipe(inRead, inWrite);
     velm::test::sink_detail::makePipe(outRead, outWrite);
-    pid_t pid = velm::test::sink_detail::spawn({VELM_SINK_PATH}, inRead.get(), outWrite.get());
+    std::vector<std::string> args = {VELM_SINK_PATH};
+    if (how == How::exitAfter) args.insert(args.end(), {"--exit-after", "1"});
+    pid_t pid = velm::test::sink_detail::spawn(args, inRead.get(), outWrite.get());
     inRead.reset();
     outWrite.reset();
     // Once it printed its ports it is serving.
@@ -457,10 +474,8 @@ TEST(SinkTest, ExitsWhenStdinClosesOrOnSigterm) {
       out.append(buf, static_cast<std::size_t>(n));
     }
     EXPECT_EQ(out.rfind("port ", 0), 0u) << out;
-    if (sigterm)
-      kill(pid, SIGTERM);
-    else
-      inWrite.reset();
+    if (how == How::sigterm) kill(pid, SIGTERM);
+    if (how == How::stdinClosed) inWrite.reset();
     int status = 0;
     bool exited = velm::test::sink_detail::reap(pid, std::chrono::seconds(30), &status);
     if (!exited) {
