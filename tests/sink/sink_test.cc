@@ -450,6 +450,26 @@ TEST(SinkTest, CertificateScriptMakesUsableStores) {
   EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
 }
 
+// The service port is shared with the socket that holds it while stopped;
+// that must not let a second sink on the same port start unnoticed.
+TEST(SinkTest, RefusesAPortInUse) {
+  Sink first;
+  for (const char *option : {"--port", "--control-port"}) {
+    SCOPED_TRACE(option);
+    int port = std::string(option) == "--port" ? first.port() : first.controlPort();
+    pid_t pid = velm::test::sink_detail::spawn(
+        {VELM_SINK_PATH, option, std::to_string(port), "--ignore-stdin", "--exit-after", "60"}, -1, -1);
+    int status = 0;
+    bool exited = velm::test::sink_detail::reap(pid, std::chrono::seconds(30), &status);
+    if (!exited) {
+      kill(pid, SIGKILL);
+      velm::test::sink_detail::reap(pid, std::chrono::seconds(30));
+    }
+    ASSERT_TRUE(exited);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+  }
+}
+
 // The sink must not outlive a test process that dies, nor ignore SIGTERM,
 // nor run past its --exit-after.
 TEST(SinkTest, ExitsWhenStdinClosesOnSigtermOrAfterItsTime) {

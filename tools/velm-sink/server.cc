@@ -144,15 +144,24 @@ void dropConnection(const httplib::Request &req) {
   closedir(dir);
 }
 
-void reuseOptions(socket_t sock) {
+void reuseAddress(socket_t sock) {
+  int yes = 1;
+  setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
+// The service port also shares with the socket that holds it while stopped.
+void reuseAddressAndPort(socket_t sock) {
   int yes = 1;
   setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   setsockopt(sock, SOL_SOCKET, SO_REUSEPORT, &yes, sizeof yes);
 }
 
-// A bound socket that does not listen: connections to the port are refused,
-// and no other program can take the port until the service listens again.
-int reservePort(const std::string &host, int port) {
+// A socket bound to host:port, not listening; -1 when the port is taken.
+// With shared set it holds the service port while stopped: connections are
+// refused, and no other program can take the port until the service listens
+// again. Without, it tells whether anyone else listens there, which port
+// sharing would otherwise hide.
+int bindOnly(const std::string &host, int port, bool shared) {
   sockaddr_storage addr{};
   socklen_t len = 0;
   if (host.find(':') != std::string::npos) {
@@ -170,7 +179,10 @@ int reservePort(const std::string &host, int port) {
   }
   int fd = socket(addr.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
-  reuseOptions(fd);
+  if (shared)
+    reuseAddressAndPort(fd);
+  else
+    reuseAddress(fd);
   if (bind(fd, reinterpret_cast<sockaddr *>(&addr), len) != 0) {
     close(fd);
     return -1;
@@ -225,7 +237,7 @@ std::unique_ptr<httplib::Server> Server::makeService() {
   } else {
     server = std::make_unique<httplib::Server>();
   }
-  server->set_socket_options(reuseOptions);
+  server->set_socket_options(reuseAddressAndPort);
   server->set_tcp_nodelay(true);
   // Clients keep their connection across batches; let them.
   server->set_keep_alive_max_count(1000000);
@@ -252,9 +264,20 @@ bool Server::listenService() {
       return false;
     }
     port_ = port;
-  } else if (!server->bind_to_port(options_.host, port_)) {
-    std::cerr << "velm-sink: cannot listen on " << options_.host << ":" << port_ << "\n";
-    return false;
+  } else {
+    // Port sharing would let a second program on the same port go unnoticed.
+    if (reserveFd_ < 0) {
+      int probe = bindOnly(options_.host, port_, false);
+      if (probe < 0) {
+        std::cerr << "velm-sink: port " << port_ << " on " << options_.host << " is in use\n";
+        return false;
+      }
+      close(probe);
+    }
+    if (!server->bind_to_port(options_.host, port_)) {
+      std::cerr << "velm-sink: cannot listen on " << options_.host << ":" << port_ << "\n";
+      return false;
+    }
   }
   // The new socket listens now; the reservation has done its job.
   if (reserveFd_ >= 0) {
@@ -269,7 +292,7 @@ bool Server::listenService() {
 
 void Server::closeService() {
   if (!service_.server) return;
-  reserveFd_ = reservePort(options_.host, port_);
+  reserveFd_ = bindOnly(options_.host, port_, true);
   if (reserveFd_ < 0) std::cerr << "velm-sink: could not reserve port " << port_ << " while stopped\n";
   // Requests still arriving on connections kept alive are dropped by the
   // handler, so the client sees the service gone there too.
@@ -287,11 +310,12 @@ bool Server::start() {
     }
   }
   std::unique_lock life(lifeMutex_);
+  port_ = options_.port;
   if (!listenService()) return false;
   if (options_.mode.kind == ModeKind::stopped) closeService();
 
   auto control = std::make_unique<httplib::Server>();
-  control->set_socket_options(reuseOptions);
+  control->set_socket_options(reuseAddress);
   control->new_task_queue = [] { return new httplib::ThreadPool(4); };
   auto handler = [this](const httplib::Request &req, httplib::Response &res) { onControl(req, res); };
   control->Get("/stats", handler);
