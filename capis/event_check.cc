@@ -165,21 +165,27 @@ int checkPreDefEltsIn(VELM_AuditClientContext *context, VELM_AuditEvent *event, 
 }
 
 // Adopted string values (copyFlag 0) were stored as given; the first time
-// the library looks at them is here. One that XML cannot carry fails the
-// check, naming the element by its dotted path, instead of failing the
-// conversion after the send was accepted.
-int checkTexts(VELM_AuditClientContext *context, VELM_AuditElement *const *elements, int count,
-               const std::string &prefix, VELM_result *result) {
+// the library looks at them is here. The first one that XML cannot carry is
+// returned with its dotted path (built only then, so that valid events cost
+// no allocation), to fail the check instead of the conversion after the send
+// was accepted.
+const VELM_AuditElement *findBadText(VELM_AuditElement *const *elements, int count, std::string *path) {
   for (int i = 0; i < count; ++i) {
     const VELM_AuditElement *el = elements[i];
     if (el == nullptr || el->name == nullptr) continue;
-    const std::string path = prefix.empty() ? el->name : prefix + "." + el->name;
     if (el->valueType == VELM_VT_STRING && el->value != nullptr &&
-        !checkXmlText(context, static_cast<const char *>(el->value), path.c_str(), result))
-      return -1;
-    if (el->count > 0 && checkTexts(context, el->children, el->count, path, result) != 0) return -1;
+        findXmlTextFault(static_cast<const char *>(el->value), nullptr)) {
+      *path = el->name;
+      return el;
+    }
+    if (el->count > 0) {
+      if (const VELM_AuditElement *bad = findBadText(el->children, el->count, path)) {
+        *path = std::string(el->name) + "." + *path;
+        return bad;
+      }
+    }
   }
-  return 0;
+  return nullptr;
 }
 
 }  // namespace
@@ -358,7 +364,11 @@ int checkEvent(VELM_AuditClientContext *context, VELM_AuditEvent *event, VELM_re
   if (ensureEventTable(context, result) != 0) return -1;
   const char *eventType = event->eventType != nullptr ? event->eventType : "";
   VELM_FLOW(context, "FLOW: checking event with eventType = %s", eventType);
-  if (checkTexts(context, event->elements, event->count, std::string(), result) != 0) return -1;
+  std::string badPath;
+  if (const VELM_AuditElement *bad = findBadText(event->elements, event->count, &badPath)) {
+    checkXmlText(context, static_cast<const char *>(bad->value), badPath.c_str(), result);
+    return -1;
+  }
   const PreDefEltTab *common = &commonPreDefEltTab;
   const PreDefEltTab *typeTable = findPreDefEltTab(event->eventType);
   const int numReqElts = common->numReqElts + (typeTable != nullptr ? typeTable->numReqElts : 0);
