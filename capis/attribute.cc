@@ -19,7 +19,9 @@ VELM_Attribute *attribute_Create(VELM_AuditClientContext *context, const char *n
   auto *rec = infoAllocRecord<VELM_Attribute>(context, VELM_INFO_SITE, result);
   if (rec == nullptr) return nullptr;
   const InfoFieldCopier copy{context, convertFlag, VELM_INFO_SITE, result};
-  if (copy(name, rec->name) && copy(value, rec->value) && copy(source, rec->source)) return rec;
+  if (copy(name, rec->name, "name") && copy(value, rec->value, "value") &&
+      copy(source, rec->source, "source"))
+    return rec;
   attribute_Delete(context, rec, result);
   return nullptr;
 }

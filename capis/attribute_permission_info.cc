@@ -22,11 +22,12 @@ VELM_AttributePermissionInfo *attributePermissionInfo_Create(VELM_AuditClientCon
     return nullptr;
   auto *rec = infoAllocRecord<VELM_AttributePermissionInfo>(context, VELM_INFO_SITE, result);
   if (rec == nullptr) return nullptr;
-  auto copyArray = [&](char *const *array, char **&field) {
-    return infoCopyStringArray(context, array, convertFlag, &field, VELM_INFO_SITE, result);
+  auto copyArray = [&](char *const *array, char **&field, const char *name) {
+    return infoCopyStringArray(context, array, convertFlag, &field, VELM_INFO_SITE, result, name);
   };
-  if (!copyArray(attributeNames, rec->attributeNames) || !copyArray(checked, rec->checked) ||
-      !copyArray(granted, rec->granted) || !copyArray(denied, rec->denied)) {
+  if (!copyArray(attributeNames, rec->attributeNames, "attributeNames") ||
+      !copyArray(checked, rec->checked, "checked") || !copyArray(granted, rec->granted, "granted") ||
+      !copyArray(denied, rec->denied, "denied")) {
     attributePermissionInfo_Delete(context, rec, result);
     return nullptr;
   }

@@ -31,11 +31,15 @@ VELM_ComponentId *componentId_Create(VELM_AuditClientContext *context, const cha
   auto *rec = infoAllocRecord<VELM_ComponentId>(context, VELM_INFO_SITE, result);
   if (rec == nullptr) return nullptr;
   const InfoFieldCopier copy{context, convertFlag, VELM_INFO_SITE, result};
-  if (copy(location, rec->location) && copy(locationType, rec->locationType) &&
-      copy(application, rec->application) && copy(executionEnvironment, rec->executionEnvironment) &&
-      copy(component, rec->component) && copy(componentType, rec->componentType) &&
-      copy(componentIdType, rec->componentIdType) && copy(subcomponent, rec->subcomponent) &&
-      copy(instanceId, rec->instanceId) && copy(processId, rec->processId) && copy(threadId, rec->threadId))
+  if (copy(location, rec->location, "location") && copy(locationType, rec->locationType, "locationType") &&
+      copy(application, rec->application, "application") &&
+      copy(executionEnvironment, rec->executionEnvironment, "executionEnvironment") &&
+      copy(component, rec->component, "component") &&
+      copy(componentType, rec->componentType, "componentType") &&
+      copy(componentIdType, rec->componentIdType, "componentIdType") &&
+      copy(subcomponent, rec->subcomponent, "subcomponent") &&
+      copy(instanceId, rec->instanceId, "instanceId") && copy(processId, rec->processId, "processId") &&
+      copy(threadId, rec->threadId, "threadId"))
     return rec;
   componentId_Delete(context, rec, result);
   return nullptr;

@@ -40,20 +40,32 @@ void setStaticTree(VELM_AuditElement *element) {
 
 }  // namespace
 
-char *eltTextIn(VELM_AuditClientContext *context, const char *text, bool convert, VELM_result *result) {
-  if (convert && context != nullptr && !context->elementCodeSetIsUTF8)
-    return utf8Convert(context, text, kToUTF8, result);
-  char *copy = strdup(text);
-  if (copy == nullptr) {
-    VELM_RECORD(context, result, 1);
-    VELM_TRACE_ERROR(context, "ERROR: cannot malloc");
+char *eltTextIn(VELM_AuditClientContext *context, const char *text, bool convert, const char *what,
+                VELM_result *result) {
+  char *copy = nullptr;
+  if (convert && context != nullptr && !context->elementCodeSetIsUTF8) {
+    copy = utf8Convert(context, text, kToUTF8, result, what);
+    if (copy == nullptr) return nullptr;
+  } else {
+    copy = strdup(text);
+    if (copy == nullptr) {
+      VELM_RECORD(context, result, 1);
+      VELM_TRACE_ERROR(context, "ERROR: cannot malloc");
+      return nullptr;
+    }
+  }
+  // Refused now, while the caller can still learn which value it was, not
+  // when the event fails its conversion on the way out.
+  if (!checkXmlText(context, copy, what, result)) {
+    std::free(copy);
+    return nullptr;
   }
   return copy;
 }
 
-char *eltTextOut(VELM_AuditClientContext *context, const char *text, VELM_result *result) {
+char *eltTextOut(VELM_AuditClientContext *context, const char *text, VELM_result *result, const char *what) {
   if (context != nullptr && !context->elementCodeSetIsUTF8)
-    return utf8Convert(context, text, kFromUTF8, result);
+    return utf8Convert(context, text, kFromUTF8, result, what);
   char *copy = strdup(text);
   if (copy == nullptr) {
     VELM_RECORD(context, result, 1);
@@ -141,7 +153,8 @@ int processEltValue(VELM_AuditClientContext *context, VELM_AuditElement *element
       copy = copyBytes(context, value, sizeof(struct timeval), result);
       break;
     case VELM_VT_STRING:
-      copy = eltTextIn(context, static_cast<const char *>(value), convertFlag != 0, result);
+      copy = eltTextIn(context, static_cast<const char *>(value), convertFlag != 0,
+                       element->name != nullptr ? element->name : "value", result);
       break;
     default:
       copy = infoRecord_Copy(context, valueType, value, result);
@@ -163,7 +176,7 @@ VELM_AuditElement *auditElement_Create(VELM_AuditClientContext *context, const c
     VELM_TRACE_ERROR(context, "ERROR: cannot malloc");
     return nullptr;
   }
-  element->name = eltTextIn(context, name, convertFlag != 0, result);
+  element->name = eltTextIn(context, name, convertFlag != 0, "name", result);
   if (element->name == nullptr) {
     std::free(element);
     return nullptr;
@@ -274,7 +287,7 @@ VELM_AuditElement *findElement(VELM_AuditClientContext *context, VELM_AuditEleme
   if (path == nullptr) return nullptr;
   char *converted = nullptr;
   if (context != nullptr && !context->elementCodeSetIsUTF8) {
-    converted = utf8Convert(context, path, kToUTF8, result);
+    converted = utf8Convert(context, path, kToUTF8, result, "name");
     if (converted == nullptr) return nullptr;
     path = converted;
   }

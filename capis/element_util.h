@@ -12,11 +12,15 @@
 namespace velm {
 
 // Text into an element: a heap copy, converted into UTF-8 when convert is
-// set and the element code set is not UTF-8. Null with message 1 recorded.
-char *eltTextIn(VELM_AuditClientContext *context, const char *text, bool convert, VELM_result *result);
+// set and the element code set is not UTF-8, that XML can carry. Null with
+// message 1 (memory) or message 8 naming `what` (a text that cannot be
+// converted or carried) recorded.
+char *eltTextIn(VELM_AuditClientContext *context, const char *text, bool convert, const char *what,
+                VELM_result *result);
 // Stored UTF-8 text out to the caller in the element code set (free with
-// VELM_Free). Null with message 1 recorded.
-char *eltTextOut(VELM_AuditClientContext *context, const char *text, VELM_result *result);
+// VELM_Free). Null with message 1 or message 8 naming `what` recorded.
+char *eltTextOut(VELM_AuditClientContext *context, const char *text, VELM_result *result,
+                 const char *what = "value");
 
 // The last "." of a name in the element code set, or null.
 const char *lastDot(VELM_AuditClientContext *context, const char *name);

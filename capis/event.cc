@@ -29,7 +29,7 @@ VELM_AuditEvent *auditEvent_Create(VELM_AuditClientContext *context, const char 
     return nullptr;
   }
   event->context = context;
-  event->eventType = eltTextIn(context, eventType, true, result);
+  event->eventType = eltTextIn(context, eventType, true, "eventType", result);
   if (event->eventType == nullptr) {
     std::free(event);
     return nullptr;

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "capis/context.h"
 #include "capis/errors.h"
@@ -161,6 +162,30 @@ int checkPreDefEltsIn(VELM_AuditClientContext *context, VELM_AuditEvent *event, 
     }
   }
   return 0;
+}
+
+// Adopted string values (copyFlag 0) were stored as given; the first time
+// the library looks at them is here. The first one that XML cannot carry is
+// returned with its dotted path (built only then, so that valid events cost
+// no allocation), to fail the check instead of the conversion after the send
+// was accepted.
+const VELM_AuditElement *findBadText(VELM_AuditElement *const *elements, int count, std::string *path) {
+  for (int i = 0; i < count; ++i) {
+    const VELM_AuditElement *el = elements[i];
+    if (el == nullptr || el->name == nullptr) continue;
+    if (el->valueType == VELM_VT_STRING && el->value != nullptr &&
+        findXmlTextFault(static_cast<const char *>(el->value), nullptr)) {
+      *path = el->name;
+      return el;
+    }
+    if (el->count > 0) {
+      if (const VELM_AuditElement *bad = findBadText(el->children, el->count, path)) {
+        *path = std::string(el->name) + "." + *path;
+        return bad;
+      }
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -339,6 +364,11 @@ int checkEvent(VELM_AuditClientContext *context, VELM_AuditEvent *event, VELM_re
   if (ensureEventTable(context, result) != 0) return -1;
   const char *eventType = event->eventType != nullptr ? event->eventType : "";
   VELM_FLOW(context, "FLOW: checking event with eventType = %s", eventType);
+  std::string badPath;
+  if (const VELM_AuditElement *bad = findBadText(event->elements, event->count, &badPath)) {
+    checkXmlText(context, static_cast<const char *>(bad->value), badPath.c_str(), result);
+    return -1;
+  }
   const PreDefEltTab *common = &commonPreDefEltTab;
   const PreDefEltTab *typeTable = findPreDefEltTab(event->eventType);
   const int numReqElts = common->numReqElts + (typeTable != nullptr ? typeTable->numReqElts : 0);

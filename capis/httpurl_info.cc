@@ -21,8 +21,9 @@ VELM_HTTPURLInfo *HTTPURLInfo_Create(VELM_AuditClientContext *context, const cha
   if (rec == nullptr) return nullptr;
   const InfoFieldCopier copy{context, convertFlag, VELM_INFO_SITE, result};
   rec->responseCode = responseCode;
-  if (copy(url, rec->url) && copy(method, rec->method) && copy(requestHeaders, rec->requestHeaders) &&
-      copy(responseHeaders, rec->responseHeaders))
+  if (copy(url, rec->url, "url") && copy(method, rec->method, "method") &&
+      copy(requestHeaders, rec->requestHeaders, "requestHeaders") &&
+      copy(responseHeaders, rec->responseHeaders, "responseHeaders"))
     return rec;
   HTTPURLInfo_Delete(context, rec, result);
   return nullptr;

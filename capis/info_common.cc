@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "capis/errors.h"
 #include "capis/utils.h"
@@ -89,20 +90,36 @@ void *infoAllocZeroed(VELM_AuditClientContext *context, size_t size, const InfoS
 }
 
 bool infoCopyString(VELM_AuditClientContext *context, const char *text, int convertFlag, char **field,
-                    const InfoSite &site, VELM_result *result) {
+                    const InfoSite &site, VELM_result *result, const char *fieldName) {
   if (text == nullptr) return true;
-  char *copy = plainCopyApplies(context, convertFlag) ? plainCopy(context, text, site, result)
-                                                      : utf8Convert(context, text, kToUTF8, result);
+  char *copy = plainCopyApplies(context, convertFlag)
+                   ? plainCopy(context, text, site, result)
+                   : utf8Convert(context, text, kToUTF8, result, fieldName);
   if (copy == nullptr) return false;
+  // A record is immutable once made: a field XML cannot carry is refused
+  // now, not when the event that holds the record fails to convert.
+  if (!checkXmlText(context, copy, fieldName, result)) {
+    std::free(copy);
+    return false;
+  }
   *field = copy;
   return true;
 }
 
 bool infoCopyStringArray(VELM_AuditClientContext *context, char *const *array, int convertFlag, char ***field,
-                         const InfoSite &, VELM_result *result) {
+                         const InfoSite &, VELM_result *result, const char *fieldName) {
   if (array == nullptr) return true;
-  char **copy = copyStringArray(context, array, convertFlag != 0 ? kToUTF8 : kNoConversion, result);
+  char **copy =
+      copyStringArray(context, array, convertFlag != 0 ? kToUTF8 : kNoConversion, result, fieldName);
   if (copy == nullptr) return false;
+  for (std::size_t i = 0; copy[i] != nullptr; ++i) {
+    XmlTextFault fault{};
+    if (!findXmlTextFault(copy[i], &fault)) continue;
+    const std::string entry = std::string(fieldName) + "[" + std::to_string(i) + "]";
+    checkXmlText(context, copy[i], entry.c_str(), result);
+    freeStringArray(context, copy, result);
+    return false;
+  }
   *field = copy;
   return true;
 }

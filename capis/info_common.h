@@ -67,25 +67,27 @@ R *infoAllocRecord(VELM_AuditClientContext *context, const InfoSite &site, VELM_
 
 // Stores a heap copy of text in *field: converted into UTF-8 when
 // convertFlag is 1 and the element code set is not UTF-8, byte for byte
-// otherwise. A null text leaves *field null. False with message 1 recorded
-// when memory ran out (then *field is unchanged).
+// otherwise. A null text leaves *field null. False (and *field unchanged)
+// with message 1 when memory ran out, or message 8 naming fieldName when the
+// text cannot be converted or is nothing XML can carry.
 bool infoCopyString(VELM_AuditClientContext *context, const char *text, int convertFlag, char **field,
-                    const InfoSite &site, VELM_result *result);
+                    const InfoSite &site, VELM_result *result, const char *fieldName = "value");
 
-// The same for a string array (always copied, whatever copyFlag says).
+// The same for a string array (always copied, whatever copyFlag says); a
+// refused entry is named as fieldName[i].
 bool infoCopyStringArray(VELM_AuditClientContext *context, char *const *array, int convertFlag, char ***field,
-                         const InfoSite &site, VELM_result *result);
+                         const InfoSite &site, VELM_result *result, const char *fieldName = "array");
 
 // Fills a record's string fields in order, stopping at the first failure:
 //   InfoFieldCopier copy{context, convertFlag, VELM_INFO_SITE, result};
-//   if (!copy(name, rec->name) || !copy(value, rec->value)) { ...release... }
+//   if (!copy(name, rec->name, "name") || !copy(value, rec->value, "value")) { ...release... }
 struct InfoFieldCopier {
   VELM_AuditClientContext *context;
   int convertFlag;
   InfoSite site;
   VELM_result *result;
-  bool operator()(const char *text, char *&field) const {
-    return infoCopyString(context, text, convertFlag, &field, site, result);
+  bool operator()(const char *text, char *&field, const char *fieldName) const {
+    return infoCopyString(context, text, convertFlag, &field, site, result, fieldName);
   }
 };
 

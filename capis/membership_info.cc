@@ -19,7 +19,7 @@ VELM_MembershipInfo *membershipInfo_Create(VELM_AuditClientContext *context, con
   auto *rec = infoAllocRecord<VELM_MembershipInfo>(context, VELM_INFO_SITE, result);
   if (rec == nullptr) return nullptr;
   const InfoFieldCopier copy{context, convertFlag, VELM_INFO_SITE, result};
-  if (copy(type, rec->type) && copy(id, rec->id) && copy(name, rec->name)) return rec;
+  if (copy(type, rec->type, "type") && copy(id, rec->id, "id") && copy(name, rec->name, "name")) return rec;
   membershipInfo_Delete(context, rec, result);
   return nullptr;
 }

@@ -20,7 +20,7 @@ VELM_MgmtInfo *mgmtInfo_Create(VELM_AuditClientContext *context, VELM_TargetInfo
   // The command goes in before the target info, so that a failure can never
   // release a target info the record would have adopted.
   InfoFieldCopier copy{context, convertFlag, VELM_INFO_SITE, result};
-  if (!copy(command, rec->command)) {
+  if (!copy(command, rec->command, "command")) {
     mgmtInfo_Delete(context, rec, result);
     return nullptr;
   }

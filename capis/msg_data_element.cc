@@ -20,12 +20,13 @@ VELM_MsgDataElement *msgDataElement_Create(VELM_AuditClientContext *context, con
   auto *rec = infoAllocRecord<VELM_MsgDataElement>(context, VELM_INFO_SITE, result);
   if (rec == nullptr) return nullptr;
   InfoFieldCopier copy{context, convertFlag, VELM_INFO_SITE, result};
-  if (!copy(msgId, rec->msgId) || !copy(msgIdType, rec->msgIdType) ||
-      !copy(msgCatalogId, rec->msgCatalogId) ||
+  if (!copy(msgId, rec->msgId, "msgId") || !copy(msgIdType, rec->msgIdType, "msgIdType") ||
+      !copy(msgCatalogId, rec->msgCatalogId, "msgCatalogId") ||
       !infoCopyStringArray(context, msgCatalogTokens, convertFlag, &rec->msgCatalogTokens, VELM_INFO_SITE,
-                           result) ||
-      !copy(msgCatalog, rec->msgCatalog) || !copy(msgCatalogType, rec->msgCatalogType) ||
-      !copy(msgLocale, rec->msgLocale)) {
+                           result, "msgCatalogTokens") ||
+      !copy(msgCatalog, rec->msgCatalog, "msgCatalog") ||
+      !copy(msgCatalogType, rec->msgCatalogType, "msgCatalogType") ||
+      !copy(msgLocale, rec->msgLocale, "msgLocale")) {
     msgDataElement_Delete(context, rec, result);
     return nullptr;
   }

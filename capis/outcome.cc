@@ -32,7 +32,8 @@ VELM_Outcome *outcome_Create(VELM_AuditClientContext *context, const char *resul
   const InfoFieldCopier copy{context, convertFlag, VELM_INFO_SITE, resultRecord};
   rec->majorStatus = majorStatus;
   rec->minorStatus = minorStatus;
-  if (copy(result, rec->result) && copy(failureReason, rec->failureReason)) return rec;
+  if (copy(result, rec->result, "result") && copy(failureReason, rec->failureReason, "failureReason"))
+    return rec;
   outcome_Delete(context, rec, resultRecord);
   return nullptr;
 }

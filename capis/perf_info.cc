@@ -26,8 +26,8 @@ VELM_PerfInfo *perfInfo_Create(VELM_AuditClientContext *context, const char *nam
   rec->maxValue = maxValue;
   rec->minValue = minValue;
   rec->value = value;
-  if (copy(name, rec->name) && copy(description, rec->description) && copy(unit, rec->unit) &&
-      copy(aggregate, rec->aggregate))
+  if (copy(name, rec->name, "name") && copy(description, rec->description, "description") &&
+      copy(unit, rec->unit, "unit") && copy(aggregate, rec->aggregate, "aggregate"))
     return rec;
   perfInfo_Delete(context, rec, result);
   return nullptr;

@@ -22,12 +22,13 @@ VELM_PermissionInfo *permissionInfo_Create(VELM_AuditClientContext *context, cha
   if (!infoRequire(context, checked, "checked", VELM_INFO_SITE, result)) return nullptr;
   auto *rec = infoAllocRecord<VELM_PermissionInfo>(context, VELM_INFO_SITE, result);
   if (rec == nullptr) return nullptr;
-  auto copyArray = [&](char *const *array, char **&field) {
-    return infoCopyStringArray(context, array, convertFlag, &field, VELM_INFO_SITE, result);
+  auto copyArray = [&](char *const *array, char **&field, const char *name) {
+    return infoCopyStringArray(context, array, convertFlag, &field, VELM_INFO_SITE, result, name);
   };
-  if (!copyArray(checked, rec->checked) || !copyArray(granted, rec->granted) ||
-      !copyArray(denied, rec->denied) || !copyArray(J2EERolesChecked, rec->J2EERolesChecked) ||
-      !copyArray(J2EERolesGranted, rec->J2EERolesGranted)) {
+  if (!copyArray(checked, rec->checked, "checked") || !copyArray(granted, rec->granted, "granted") ||
+      !copyArray(denied, rec->denied, "denied") ||
+      !copyArray(J2EERolesChecked, rec->J2EERolesChecked, "J2EERolesChecked") ||
+      !copyArray(J2EERolesGranted, rec->J2EERolesGranted, "J2EERolesGranted")) {
     permissionInfo_Delete(context, rec, result);
     return nullptr;
   }

@@ -22,8 +22,8 @@ VELM_PolicyInfo *policyInfo_Create(VELM_AuditClientContext *context, const char 
   auto *rec = infoAllocRecord<VELM_PolicyInfo>(context, VELM_INFO_SITE, result);
   if (rec == nullptr) return nullptr;
   InfoFieldCopier copy{context, convertFlag, VELM_INFO_SITE, result};
-  if (!copy(name, rec->name) || !copy(branch, rec->branch) || !copy(type, rec->type) ||
-      !copy(description, rec->description) ||
+  if (!copy(name, rec->name, "name") || !copy(branch, rec->branch, "branch") ||
+      !copy(type, rec->type, "type") || !copy(description, rec->description, "description") ||
       !infoSetAttributes(context, attributes, copyNested, &rec->attributes, result)) {
     policyInfo_Delete(context, rec, result);
     return nullptr;

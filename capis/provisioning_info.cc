@@ -20,8 +20,8 @@ VELM_ProvisioningInfo *provisioningInfo_Create(VELM_AuditClientContext *context,
   auto *rec = infoAllocRecord<VELM_ProvisioningInfo>(context, VELM_INFO_SITE, result);
   if (rec == nullptr) return nullptr;
   const InfoFieldCopier copy{context, convertFlag, VELM_INFO_SITE, result};
-  if (copy(accountId, rec->accountId) && copy(resourceId, rec->resourceId) &&
-      copy(resourceType, rec->resourceType))
+  if (copy(accountId, rec->accountId, "accountId") && copy(resourceId, rec->resourceId, "resourceId") &&
+      copy(resourceType, rec->resourceType, "resourceType"))
     return rec;
   provisioningInfo_Delete(context, rec, result);
   return nullptr;

@@ -23,8 +23,9 @@ VELM_RegistryInfo *registryInfo_Create(VELM_AuditClientContext *context, const c
   auto *rec = infoAllocRecord<VELM_RegistryInfo>(context, VELM_INFO_SITE, result);
   if (rec == nullptr) return nullptr;
   const InfoFieldCopier copy{context, convertFlag, VELM_INFO_SITE, result};
-  if (copy(type, rec->type) && copy(serverLocation, rec->serverLocation) &&
-      copy(serverLocationType, rec->serverLocationType) && copy(serverPort, rec->serverPort))
+  if (copy(type, rec->type, "type") && copy(serverLocation, rec->serverLocation, "serverLocation") &&
+      copy(serverLocationType, rec->serverLocationType, "serverLocationType") &&
+      copy(serverPort, rec->serverPort, "serverPort"))
     return rec;
   registryInfo_Delete(context, rec, result);
   return nullptr;

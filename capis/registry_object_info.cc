@@ -23,8 +23,8 @@ VELM_RegistryObjectInfo *registryObjectInfo_Create(VELM_AuditClientContext *cont
   auto *rec = infoAllocRecord<VELM_RegistryObjectInfo>(context, VELM_INFO_SITE, result);
   if (rec == nullptr) return nullptr;
   InfoFieldCopier copy{context, convertFlag, VELM_INFO_SITE, result};
-  if (!copy(name, rec->name) || !copy(registryName, rec->registryName) || !copy(type, rec->type) ||
-      !copy(description, rec->description) ||
+  if (!copy(name, rec->name, "name") || !copy(registryName, rec->registryName, "registryName") ||
+      !copy(type, rec->type, "type") || !copy(description, rec->description, "description") ||
       !infoSetAttributes(context, attributes, copyNested, &rec->attributes, result)) {
     registryObjectInfo_Delete(context, rec, result);
     return nullptr;

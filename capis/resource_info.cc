@@ -24,7 +24,8 @@ VELM_ResourceInfo *resourceInfo_Create(VELM_AuditClientContext *context, const c
   auto *rec = infoAllocRecord<VELM_ResourceInfo>(context, VELM_INFO_SITE, result);
   if (rec == nullptr) return nullptr;
   InfoFieldCopier copy{context, convertFlag, VELM_INFO_SITE, result};
-  if (!copy(nameInApp, rec->nameInApp) || !copy(nameInPolicy, rec->nameInPolicy) || !copy(type, rec->type) ||
+  if (!copy(nameInApp, rec->nameInApp, "nameInApp") ||
+      !copy(nameInPolicy, rec->nameInPolicy, "nameInPolicy") || !copy(type, rec->type, "type") ||
       !infoSetAttributes(context, attributes, copyNested, &rec->attributes, result)) {
     resourceInfo_Delete(context, rec, result);
     return nullptr;

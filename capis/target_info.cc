@@ -19,7 +19,8 @@ VELM_TargetInfo *targetInfo_Create(VELM_AuditClientContext *context, char *const
   if (!infoRequire(context, targetNames, "targetNames", VELM_INFO_SITE, result)) return nullptr;
   auto *rec = infoAllocRecord<VELM_TargetInfo>(context, VELM_INFO_SITE, result);
   if (rec == nullptr) return nullptr;
-  if (!infoCopyStringArray(context, targetNames, convertFlag, &rec->targetNames, VELM_INFO_SITE, result) ||
+  if (!infoCopyStringArray(context, targetNames, convertFlag, &rec->targetNames, VELM_INFO_SITE, result,
+                           "targetNames") ||
       !infoSetAttributes(context, attributes, copyNested, &rec->attributes, result)) {
     targetInfo_Delete(context, rec, result);
     return nullptr;

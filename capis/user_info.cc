@@ -30,10 +30,13 @@ VELM_UserInfo *userInfo_Create(VELM_AuditClientContext *context, const char *reg
   if (rec == nullptr) return nullptr;
   InfoFieldCopier copy{context, convertFlag, VELM_INFO_SITE, result};
   rec->uniqueId = uniqueId;
-  if (!copy(registryUserName, rec->registryUserName) || !copy(appUserName, rec->appUserName) ||
-      !infoCopyStringArray(context, callerList, convertFlag, &rec->callerList, VELM_INFO_SITE, result) ||
-      !copy(domain, rec->domain) || !copy(realm, rec->realm) || !copy(location, rec->location) ||
-      !copy(locationType, rec->locationType) || !copy(sessionId, rec->sessionId) ||
+  if (!copy(registryUserName, rec->registryUserName, "registryUserName") ||
+      !copy(appUserName, rec->appUserName, "appUserName") ||
+      !infoCopyStringArray(context, callerList, convertFlag, &rec->callerList, VELM_INFO_SITE, result,
+                           "callerList") ||
+      !copy(domain, rec->domain, "domain") || !copy(realm, rec->realm, "realm") ||
+      !copy(location, rec->location, "location") || !copy(locationType, rec->locationType, "locationType") ||
+      !copy(sessionId, rec->sessionId, "sessionId") ||
       !infoSetAttributes(context, attributes, copyNested, &rec->attributes, result)) {
     userInfo_Delete(context, rec, result);
     return nullptr;

@@ -2,10 +2,12 @@
 // arrays, UUIDs and sleeping.
 #include "capis/utils.h"
 
-#include <ctime>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <string>
 
 #include "capis/context.h"
 #include "capis/errors.h"
@@ -116,7 +118,27 @@ int buildLocTypeHashTable(VELM_AuditClientContext *context, VELM_result *result)
   return 0;
 }
 
-char *utf8Convert(VELM_AuditClientContext *context, const char *text, int direction, VELM_result *result) {
+namespace {
+
+// Message 8 for a text that was refused, naming what it was.
+void recordBadText(VELM_AuditClientContext *context, const char *what, const std::string &why,
+                   VELM_result *result, const char *function, int line) {
+  recordMessage(context, result, 8, kVelmTraceUnit, function, line, what, why.c_str());
+  if (traceOn(context, TraceKind::Error))
+    traceLine(context->traceLogger, kVelmTraceUnit, function, line, "ERROR: %s is refused: %s", what,
+              why.c_str());
+}
+
+const char *codeSetName(const VELM_AuditClientContext *context) {
+  if (context != nullptr && context->elementCodeSet != nullptr) return context->elementCodeSet;
+  const char *name = cvx_cs_name(context != nullptr ? context->elementCodeSetHandle : cvx_get_def_cs());
+  return name != nullptr ? name : "(unknown)";
+}
+
+}  // namespace
+
+char *utf8Convert(VELM_AuditClientContext *context, const char *text, int direction, VELM_result *result,
+                  const char *what) {
   VELM_ENTRY_EXIT(context);
   if (text == nullptr) return nullptr;
   const std::size_t n = std::strlen(text) + 1;
@@ -138,34 +160,106 @@ char *utf8Convert(VELM_AuditClientContext *context, const char *text, int direct
     recordNoMemory(context, result, __func__, __LINE__, toUTF8);
     return nullptr;
   }
-  if (toUTF8) {
-    cvx_to_utf8(cs, text, static_cast<int>(n), buffer, static_cast<int>(size));
-  } else {
-    cvx_from_utf8(cs, text, static_cast<int>(n), buffer, static_cast<int>(size));
+  const int rc = toUTF8 ? cvx_to_utf8(cs, text, static_cast<int>(n), buffer, static_cast<int>(size))
+                        : cvx_from_utf8(cs, text, static_cast<int>(n), buffer, static_cast<int>(size));
+  if (rc < 0) {
+    // The service leaves "" behind; storing that would lose the value unseen.
+    std::free(buffer);
+    const std::string why = std::string(toUTF8 ? "the text cannot be converted from the element code set "
+                                               : "the text cannot be converted into the element code set ") +
+                            codeSetName(context);
+    recordBadText(context, what != nullptr ? what : "text", why, result, __func__, __LINE__);
+    return nullptr;
   }
   return buffer;
 }
 
-char **copyStringArray(VELM_AuditClientContext *context, char *const *array, int direction, VELM_result *result) {
+char **copyStringArray(VELM_AuditClientContext *context, char *const *array, int direction,
+                       VELM_result *result, const char *what) {
   VELM_ENTRY_EXIT(context);
   if (array == nullptr) return nullptr;
   std::size_t count = 0;
   while (array[count] != nullptr) ++count;
   auto **copy = static_cast<char **>(std::calloc(count + 1, sizeof(char *)));
-  bool ok = copy != nullptr;
-  const bool plain = direction == kNoConversion || (context != nullptr && context->elementCodeSetIsUTF8);
-  VELM_result scratch{};  // utf8Convert's own messages are replaced by ours
-  for (std::size_t i = 0; ok && i < count; ++i) {
-    copy[i] = plain ? strdup(array[i]) : utf8Convert(context, array[i], direction, &scratch);
-    ok = copy[i] != nullptr;
-  }
-  VELM_Result_Clean(&scratch);
-  if (!ok) {
-    if (copy != nullptr) freeStringArray(context, copy, result);
+  if (copy == nullptr) {
     recordNoMemory(context, result, __func__, __LINE__, true);
     return nullptr;
   }
+  const bool plain = direction == kNoConversion || (context != nullptr && context->elementCodeSetIsUTF8);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (plain) {
+      copy[i] = strdup(array[i]);
+      if (copy[i] == nullptr) recordNoMemory(context, result, __func__, __LINE__, true);
+    } else {
+      // utf8Convert records why it failed: memory, or the entry named here.
+      const std::string entry = std::string(what != nullptr ? what : "array") + "[" + std::to_string(i) + "]";
+      copy[i] = utf8Convert(context, array[i], direction, result, entry.c_str());
+    }
+    if (copy[i] == nullptr) {
+      freeStringArray(context, copy, result);
+      return nullptr;
+    }
+  }
   return copy;
+}
+
+bool findXmlTextFault(const char *utf8, XmlTextFault *fault) {
+  const auto *p = reinterpret_cast<const unsigned char *>(utf8);
+  std::size_t i = 0;
+  auto found = [&](uint32_t codePoint) {
+    if (fault != nullptr) *fault = {i, codePoint};
+    return true;
+  };
+  while (p[i] != 0) {
+    const unsigned char b = p[i];
+    if (b < 0x80) {
+      if (b < 0x20 && b != '\t' && b != '\n' && b != '\r') return found(b);
+      ++i;
+      continue;
+    }
+    // Lead byte: length and the smallest code point that length may carry,
+    // so that overlong forms are refused.
+    std::size_t length;
+    uint32_t cp;
+    uint32_t least;
+    if (b >= 0xC2 && b <= 0xDF) {
+      length = 2, cp = b & 0x1F, least = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      length = 3, cp = b & 0x0F, least = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      length = 4, cp = b & 0x07, least = 0x10000;
+    } else {
+      return found(0);
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+      const unsigned char c = p[i + k];  // a NUL stops here too: it is no continuation byte
+      if ((c & 0xC0) != 0x80) return found(0);
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return found(0);
+    if (cp == 0xFFFE || cp == 0xFFFF) return found(cp);
+    i += length;
+  }
+  return false;
+}
+
+std::string describeXmlTextFault(const XmlTextFault &fault) {
+  char text[96];
+  if (fault.codePoint == 0) {
+    std::snprintf(text, sizeof text, "the text is not valid UTF-8 at byte %zu", fault.offset);
+  } else {
+    std::snprintf(text, sizeof text, "the text holds U+%04X, which XML cannot carry, at byte %zu",
+                  static_cast<unsigned>(fault.codePoint), fault.offset);
+  }
+  return text;
+}
+
+bool checkXmlText(VELM_AuditClientContext *context, const char *utf8, const char *what, VELM_result *result) {
+  XmlTextFault fault{};
+  if (utf8 == nullptr || !findXmlTextFault(utf8, &fault)) return true;
+  recordBadText(context, what != nullptr ? what : "text", describeXmlTextFault(fault), result, __func__,
+                __LINE__);
+  return false;
 }
 
 int freeStringArray(VELM_AuditClientContext *context, char **array, VELM_result *result) {

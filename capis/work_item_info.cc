@@ -19,7 +19,7 @@ VELM_WorkItemInfo *workItemInfo_Create(VELM_AuditClientContext *context, const c
   auto *rec = infoAllocRecord<VELM_WorkItemInfo>(context, VELM_INFO_SITE, result);
   if (rec == nullptr) return nullptr;
   const InfoFieldCopier copy{context, convertFlag, VELM_INFO_SITE, result};
-  if (copy(id, rec->id) && copy(type, rec->type)) return rec;
+  if (copy(id, rec->id, "id") && copy(type, rec->type, "type")) return rec;
   workItemInfo_Delete(context, rec, result);
   return nullptr;
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "cbe/element.h"
 #include "velm.h"
@@ -75,9 +76,18 @@ int intField(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *nod
              int32_t value, VELM_result *result);
 int longField(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const XMLCh *name,
               int64_t value, VELM_result *result);
-// Nothing when the list is null or empty.
+// Nothing when the list is null or empty. A string that cannot be written
+// is left out and recorded (message 8 naming owner.name[i]); the others
+// still are.
 int arrayField(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const XMLCh *name,
-               char *const *list, VELM_result *result);
+               char *const *list, VELM_result *result, const char *owner = nullptr);
+
+// What an encoder leaves out is named "owner.field[i]" (index -1: none;
+// field null: "owner[i]") in message 8 with this reason, and traced.
+inline constexpr const char *kLeftOut = "it could not be encoded and was left out of the event";
+std::string partName(const char *owner, const XMLCh *field, int index);
+void recordLeftOut(VELM_AuditClientContext *context, VELM_result *result, const std::string &what,
+                   const char *function, int line);
 
 // Decimal text of a number, "%ld" / "%lld" style, into buf (at least 24).
 const char *formatNumber(int64_t value, char *buf, std::size_t size);

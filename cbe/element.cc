@@ -2,13 +2,14 @@
 #include "cbe/element.h"
 
 #include <xercesc/dom/DOM.hpp>
+#include <xercesc/framework/XMLErrorCodes.hpp>
+#include <xercesc/framework/XMLErrorReporter.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/framework/MemoryManager.hpp>
 #include <xercesc/parsers/XercesDOMParser.hpp>
 #include <xercesc/sax/ErrorHandler.hpp>
 #include <xercesc/sax/SAXException.hpp>
-#include <xercesc/sax/SAXParseException.hpp>
 #include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/SecurityManager.hpp>
@@ -261,33 +262,48 @@ NoExternalEntities &noExternalEntities() {
   return *resolver;
 }
 
-// Xerces-C 3 reports a malformed document only to an error handler and
-// otherwise hands back what it built up to the error: a batch string cut
-// short would pass for fewer, or truncated, events. The first fatal error is
-// kept, and the parse counts as failed.
-class FatalErrors final : public x::ErrorHandler {
- public:
-  void warning(const x::SAXParseException &) override {}
-  void error(const x::SAXParseException &) override {}
-  void fatalError(const x::SAXParseException &e) override {
-    if (!failed) {
-      failed = true;
-      text = messageText(e.getMessage()) + " (line " + std::to_string(e.getLineNumber()) + ", column " +
-             std::to_string(e.getColumnNumber()) + ")";
-    }
-  }
-  void resetErrors() override {
-    failed = false;
-    text.clear();
-  }
-  bool failed = false;
-  std::string text;
-};
-
+// Damage in the text ends the parse, and the document keeps what was read
+// before it, as callers judge a parse by its content. What the parser
+// notes is where the damage cut in: the elements still open at that point
+// were cut short and must not pass for whole ones. The one error that still
+// fails the parse is the entity-expansion cap: what was read before it is
+// the expansion of an attack, not data.
 class VelmDOMParser final : public x::XercesDOMParser {
  public:
-  VelmDOMParser() { setErrorHandler(&errors); }
-  FatalErrors errors;
+  // The library passes errors to error() below only while a handler is set.
+  VelmDOMParser() { setErrorHandler(&quiet_); }
+  void error(const unsigned int code, const XMLCh *const domain, const x::XMLErrorReporter::ErrTypes type,
+             const XMLCh *const text, const XMLCh *const systemId, const XMLCh *const publicId,
+             const XMLFileLoc line, const XMLFileLoc column) override {
+    if (type == x::XMLErrorReporter::ErrType_Fatal && !damaged) {
+      damaged = true;
+      cutAt = fCurrentParent;
+      refused = code == x::XMLErrs::EntityExpansionLimitExceeded;
+      damage = messageText(text) + " (line " + std::to_string(line) + ", column " + std::to_string(column) + ")";
+    }
+    x::XercesDOMParser::error(code, domain, type, text, systemId, publicId, line, column);
+  }
+  void resetDamage() {
+    damaged = false;
+    refused = false;
+    cutAt = nullptr;
+    damage.clear();
+  }
+  bool damaged = false;
+  bool refused = false;
+  // The innermost element open when the damage was met (or the document).
+  const x::DOMNode *cutAt = nullptr;
+  std::string damage;
+
+ private:
+  class Quiet final : public x::ErrorHandler {
+   public:
+    void warning(const x::SAXParseException &) override {}
+    void error(const x::SAXParseException &) override {}
+    void fatalError(const x::SAXParseException &) override {}
+    void resetErrors() override {}
+  };
+  Quiet quiet_;
 };
 
 // Internal entities of a document type still expand; this bounds how far.
@@ -819,13 +835,15 @@ XmlDocument *convertToDOM(VELM_AuditClientContext *context, XmlParser *parser, c
     x::MemBufInputSource source(reinterpret_cast<const XMLByte *>(xmlString), std::strlen(xmlString), kSystemId,
                                 false);
     auto *own = dynamic_cast<VelmDOMParser *>(parser);
-    if (own != nullptr) own->errors.resetErrors();
+    if (own != nullptr) own->resetDamage();
     parser->parse(source);
-    if (own != nullptr && own->errors.failed) {
-      VELM_TRACE_ERROR(context, "Failed to convert a string into a DOMElement: %s", own->errors.text.c_str());
-      VELM_RECORD(context, result, 62, "convertToDOM()", own->errors.text.c_str());
+    if (own != nullptr && own->refused) {
+      VELM_TRACE_ERROR(context, "Failed to convert a string into a DOMElement: %s", own->damage.c_str());
+      VELM_RECORD(context, result, 62, "convertToDOM()", own->damage.c_str());
       return nullptr;
     }
+    if (own != nullptr && own->damaged)
+      VELM_FLOW(context, "FLOW: the text is damaged; the document holds what came before: %s", own->damage.c_str());
     return parser->getDocument();
   } catch (const x::OutOfMemoryException &) {
     VELM_TRACE_ERROR(context, "Error: Cannot allocate memory");
@@ -849,6 +867,23 @@ XmlDocument *convertToDOM(VELM_AuditClientContext *context, XmlParser *parser, c
     VELM_RECORD(context, result, 64, "convertToDOM()");
   }
   return nullptr;
+}
+
+bool parsedWhole(const XmlParser *parser, const XmlNode *node) {
+  const auto *own = dynamic_cast<const VelmDOMParser *>(parser);
+  if (own == nullptr || own->cutAt == nullptr) return true;
+  for (const x::DOMNode *open = own->cutAt; open != nullptr; open = open->getParentNode())
+    if (open == node) return false;
+  return true;
+}
+
+bool parsedWhole(const XmlParser *parser, const XmlElement *element) {
+  return parsedWhole(parser, static_cast<const XmlNode *>(element));
+}
+
+const char *parseDamage(const XmlParser *parser) {
+  const auto *own = dynamic_cast<const VelmDOMParser *>(parser);
+  return own != nullptr && own->damaged ? own->damage.c_str() : nullptr;
 }
 
 void releaseParsedDocument(XmlParser *parser) {

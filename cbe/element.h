@@ -113,10 +113,20 @@ char *convertToString(VELM_AuditClientContext *context, XmlElement *element, VEL
 XmlParser *createXercesDOMParser(VELM_AuditClientContext *context, VELM_result *result);
 void deleteXercesDOMParser(XmlParser *parser);
 // Parses text (borrowed, not copied). The document stays owned by the
-// parser until adopted. Null when the text could not be parsed (message 62
-// with the library's reason) or memory ran out (message 1).
+// parser until adopted. Damaged text is no failure: the document holds what
+// was read before the damage (possibly nothing), and parsedWhole tells the
+// elements that were cut short. Null when the library threw, the text
+// expands entities beyond the cap (message 62 with the reason) or memory
+// ran out (message 1).
 XmlDocument *convertToDOM(VELM_AuditClientContext *context, XmlParser *parser, const char *xmlString,
                           VELM_result *result);
+// False when node (of the parser's last document) was still open where the
+// damage ended the parse, so that its content is cut short; true for every
+// node of undamaged text.
+bool parsedWhole(const XmlParser *parser, const XmlNode *node);
+bool parsedWhole(const XmlParser *parser, const XmlElement *element);
+// What ended the parser's last parse early, for trace lines, or null.
+const char *parseDamage(const XmlParser *parser);
 // Releases the parser's document after taking it over (a parser that holds
 // none is fine).
 void releaseParsedDocument(XmlParser *parser);

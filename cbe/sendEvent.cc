@@ -171,6 +171,14 @@ CommonBaseEventType_ArrayTag *velmStringToCommonBaseEvents(VELM_AuditClientConte
   } else {
     std::vector<XmlElement *> events;
     getElementsByTagName(context, doc, u"CommonBaseEvent", events, result);
+    // A damaged tail loses only what is damaged: the events before it are
+    // whole, the one the damage cut into is left out.
+    if (const char *damage = parseDamage(parser)) {
+      const std::size_t found = events.size();
+      std::erase_if(events, [parser](XmlElement *e) { return !parsedWhole(parser, e); });
+      VELM_TRACE_ERROR(context, "ERROR: the batch string is damaged; %d whole events of %d kept: %s",
+                       static_cast<int>(events.size()), static_cast<int>(found), damage);
+    }
     const int n = static_cast<int>(events.size());
     VELM_FLOW(context, "Number of events is %d", n);
     if (n == 0) VELM_TRACE_ERROR(context, "ERROR: convertToDOM() failed. Events may have been lost");
@@ -208,7 +216,9 @@ int getFailedEvent(VELM_AuditClientContext *context, const char *faultDetail, VE
   if (parser == nullptr) return 0;
   int position = 0;
   if (XmlDocument *doc = convertToDOM(context, parser, faultDetail, result)) {
-    if (XmlElement *failed = getElementByTagName(context, doc, u"failedevent", result)) {
+    // A number cut short could name the wrong event; only a whole element counts.
+    XmlElement *failed = getElementByTagName(context, doc, u"failedevent", result);
+    if (failed != nullptr && parsedWhole(parser, failed)) {
       if (XmlNode *first = getFirstChildElement(context, failed, result)) {
         if (char *value = getElementData(context, first, result)) {
           position = leadingInteger(value);

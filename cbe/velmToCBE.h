@@ -140,9 +140,12 @@ int buildMsgDataElement(VELM_AuditClientContext *context, XmlDocument *doc, cbe_
 int createElementArray(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, int kind,
                        const char *name, int typed, const void *list, VELM_result *result);
 
-// One "attributes" child per attribute of the null-terminated list.
+// One "attributes" child per attribute of the null-terminated list. An
+// attribute that cannot be written is left out and recorded (message 8
+// naming owner.attributes[i], or owner[i] for an attribute array).
 int buildAttributes(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node,
-                    VELM_Attribute *const *list, VELM_result *result);
+                    VELM_Attribute *const *list, VELM_result *result, const char *owner = nullptr,
+                    bool inArray = false);
 
 // The set entries of table as XML attributes of node.
 int addAttrsToElement(VELM_AuditClientContext *context, XmlDocument *doc, const attr_val *table,

@@ -2,6 +2,7 @@
 // the whole conversion shares.
 #include <charconv>
 #include <cstring>
+#include <string>
 
 #include "capis/errors.h"
 #include "capis/trace.h"
@@ -47,6 +48,24 @@ const char *formatNumber(int64_t value, char *buf, std::size_t size) {
   auto [end, ec] = std::to_chars(buf, buf + size - 1, value);
   *end = '\0';
   return buf;
+}
+
+std::string partName(const char *owner, const XMLCh *field, int index) {
+  std::string name = owner != nullptr ? owner : "";
+  if (field != nullptr) {
+    if (!name.empty()) name += '.';
+    for (const XMLCh *c = field; *c != 0; ++c) name += static_cast<char>(*c);  // the names are ASCII
+  }
+  if (index >= 0) name += "[" + std::to_string(index) + "]";
+  return name;
+}
+
+void recordLeftOut(VELM_AuditClientContext *context, VELM_result *result, const std::string &what,
+                   const char *function, int line) {
+  if (traceOn(context, TraceKind::Error))
+    traceLine(context->traceLogger, kVelmTraceUnit, function, line,
+              "ERROR: %s could not be encoded and was left out of the event", what.c_str());
+  recordMessage(context, result, 8, kVelmTraceUnit, function, line, what.c_str(), kLeftOut);
 }
 
 // Nodes are filled before they are attached: the library walks a node's
@@ -119,12 +138,20 @@ int longField(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *no
 }
 
 int arrayField(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const XMLCh *name,
-               char *const *list, VELM_result *result) {
+               char *const *list, VELM_result *result, const char *owner) {
   if (list == nullptr || list[0] == nullptr) return 0;
   XmlElement *child = field(context, doc, name, kTypeStringArray, result);
   if (child == nullptr) return -1;
-  for (char *const *s = list; *s != nullptr; ++s)
-    if (addValues(context, doc, child, *s, result) != 0) return -1;
+  // A string that cannot be written is left out, so the rest still goes.
+  int written = 0;
+  for (int i = 0; list[i] != nullptr; ++i) {
+    if (addValues(context, doc, child, list[i], result) == 0) {
+      ++written;
+    } else {
+      recordLeftOut(context, result, partName(owner, name, i), __func__, __LINE__);
+    }
+  }
+  if (written == 0) return 0;
   return addElementToElement(context, node, child, result);
 }
 
@@ -199,16 +226,19 @@ int addArrayToElement(VELM_AuditClientContext *context, XmlDocument *doc, XmlEle
 }
 
 int buildAttributes(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node,
-                    VELM_Attribute *const *list, VELM_result *result) {
+                    VELM_Attribute *const *list, VELM_result *result, const char *owner, bool inArray) {
   if (list == nullptr) return 0;
   static constexpr XMLCh kAttributes[] = u"attributes";
-  for (VELM_Attribute *const *a = list; *a != nullptr; ++a) {
+  // An attribute that cannot be written whole is left out (a name without
+  // its value would mislead); the others still go.
+  for (int i = 0; list[i] != nullptr; ++i) {
+    const VELM_Attribute *a = list[i];
     XmlElement *child = field(context, doc, kAttributes, kTypeNoValue, result);
     if (child == nullptr) return -1;
-    const attr_val table[] = {{u"name", (*a)->name}, {u"value", (*a)->value}, {u"source", (*a)->source}, {}};
+    const attr_val table[] = {{u"name", a->name}, {u"value", a->value}, {u"source", a->source}, {}};
     if (addChldsToElement(context, doc, table, child, result) != 0 ||
         addElementToElement(context, node, child, result) != 0)
-      return -1;
+      recordLeftOut(context, result, partName(owner, inArray ? nullptr : kAttributes, i), __func__, __LINE__);
   }
   return 0;
 }
@@ -226,10 +256,10 @@ int buildAttributePermissionInfo(VELM_AuditClientContext *context, XmlDocument *
                                  VELM_result *result) {
   VELM_CHECK_RECORD();
   if (recordHeader(context, doc, node, name, typed, VELM_VT_ATTRIBUTE_PERMISSION_INFO, result) != 0) return -1;
-  if (arrayField(context, doc, node, u"attributeNames", record->attributeNames, result) != 0 ||
-      arrayField(context, doc, node, u"checked", record->checked, result) != 0 ||
-      arrayField(context, doc, node, u"granted", record->granted, result) != 0 ||
-      arrayField(context, doc, node, u"denied", record->denied, result) != 0)
+  if (arrayField(context, doc, node, u"attributeNames", record->attributeNames, result, name) != 0 ||
+      arrayField(context, doc, node, u"checked", record->checked, result, name) != 0 ||
+      arrayField(context, doc, node, u"granted", record->granted, result, name) != 0 ||
+      arrayField(context, doc, node, u"denied", record->denied, result, name) != 0)
     return -1;
   return 0;
 }
@@ -273,12 +303,21 @@ int buildComponentId(VELM_AuditClientContext *context, XmlDocument *doc, cbe_bas
       return -1;
     }
     XmlElement *e = createElement(context, doc, elementName, result);
-    if (e == nullptr || addAttrsToElement(context, doc, table, e, result) != 0) return -1;
+    if (e == nullptr) return -1;
+    // A field that cannot be written is left out; the others still go.
+    for (const attr_val *f = table; f->name != nullptr; ++f) {
+      if (f->value != nullptr && setAttribute(context, e, f->name, f->value, result) != 0)
+        recordLeftOut(context, result, partName(name, f->name, -1), __func__, __LINE__);
+    }
     *slot = e;
     return 0;
   }
   if (recordHeader(context, doc, node, name, typed, VELM_VT_COMPONENT_ID, result) != 0) return -1;
-  return addChldsToElement(context, doc, table, node, result);
+  for (const attr_val *f = table; f->name != nullptr; ++f) {
+    if (stringField(context, doc, node, f->name, f->value, result) != 0)
+      recordLeftOut(context, result, partName(name, f->name, -1), __func__, __LINE__);
+  }
+  return 0;
 }
 
 int buildHTTPURLInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
@@ -306,8 +345,8 @@ int buildTargetInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlEleme
                     int typed, const VELM_TargetInfo *record, VELM_result *result) {
   VELM_CHECK_RECORD();
   if (recordHeader(context, doc, node, name, typed, VELM_VT_TARGET_INFO, result) != 0) return -1;
-  if (arrayField(context, doc, node, u"targetNames", record->targetNames, result) != 0) return -1;
-  return buildAttributes(context, doc, node, record->attributes, result);
+  if (arrayField(context, doc, node, u"targetNames", record->targetNames, result, name) != 0) return -1;
+  return buildAttributes(context, doc, node, record->attributes, result, name);
 }
 
 int buildMgmtInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
@@ -339,11 +378,14 @@ int buildMsgDataElement(VELM_AuditClientContext *context, XmlDocument *doc, cbe_
     if (record->msgLocale != nullptr && setAttribute(context, e, kMsgLocale, record->msgLocale, result) != 0)
       return -1;
     if (record->msgCatalogTokens != nullptr) {
-      for (char *const *t = record->msgCatalogTokens; *t != nullptr; ++t) {
+      // A token that cannot be written is left out; the others still go.
+      for (int i = 0; record->msgCatalogTokens[i] != nullptr; ++i) {
         XmlElement *token = createElement(context, doc, kMsgCatalogTokens, result);
-        if (token == nullptr || setAttribute(context, token, kValue, *t, result) != 0 ||
+        if (token == nullptr) return -1;
+        if (setAttribute(context, token, kValue, record->msgCatalogTokens[i], result) != 0 ||
             addElementToElement(context, e, token, result) != 0)
-          return -1;
+          recordLeftOut(context, result, partName("msgDataElement", kMsgCatalogTokens, i), __func__,
+                        __LINE__);
       }
     }
     // Here "msgCatalogType" comes before "msgCatalog", unlike the record form.
@@ -372,7 +414,7 @@ int buildMsgDataElement(VELM_AuditClientContext *context, XmlDocument *doc, cbe_
                             {u"msgLocale", record->msgLocale},
                             {}};
   if (addChldsToElement(context, doc, table, node, result) != 0) return -1;
-  return arrayField(context, doc, node, u"msgCatalogTokens", record->msgCatalogTokens, result);
+  return arrayField(context, doc, node, u"msgCatalogTokens", record->msgCatalogTokens, result, name);
 }
 
 int buildOutcome(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
@@ -413,18 +455,18 @@ int buildPolicyInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlEleme
                             {u"description", record->description},
                             {}};
   if (addChldsToElement(context, doc, table, node, result) != 0) return -1;
-  return buildAttributes(context, doc, node, record->attributes, result);
+  return buildAttributes(context, doc, node, record->attributes, result, name);
 }
 
 int buildPermissionInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
                         int typed, const VELM_PermissionInfo *record, VELM_result *result) {
   VELM_CHECK_RECORD();
   if (recordHeader(context, doc, node, name, typed, VELM_VT_PERMISSION_INFO, result) != 0 ||
-      arrayField(context, doc, node, u"checked", record->checked, result) != 0 ||
-      arrayField(context, doc, node, u"granted", record->granted, result) != 0 ||
-      arrayField(context, doc, node, u"denied", record->denied, result) != 0 ||
-      arrayField(context, doc, node, u"J2EERolesChecked", record->J2EERolesChecked, result) != 0 ||
-      arrayField(context, doc, node, u"J2EERolesGranted", record->J2EERolesGranted, result) != 0)
+      arrayField(context, doc, node, u"checked", record->checked, result, name) != 0 ||
+      arrayField(context, doc, node, u"granted", record->granted, result, name) != 0 ||
+      arrayField(context, doc, node, u"denied", record->denied, result, name) != 0 ||
+      arrayField(context, doc, node, u"J2EERolesChecked", record->J2EERolesChecked, result, name) != 0 ||
+      arrayField(context, doc, node, u"J2EERolesGranted", record->J2EERolesGranted, result, name) != 0)
     return -1;
   return 0;
 }
@@ -463,7 +505,7 @@ int buildRegistryObjectInfo(VELM_AuditClientContext *context, XmlDocument *doc, 
                             {u"description", record->description},
                             {}};
   if (addChldsToElement(context, doc, table, node, result) != 0) return -1;
-  return buildAttributes(context, doc, node, record->attributes, result);
+  return buildAttributes(context, doc, node, record->attributes, result, name);
 }
 
 int buildResourceInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
@@ -475,7 +517,7 @@ int buildResourceInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlEle
                             {u"type", record->type},
                             {}};
   if (addChldsToElement(context, doc, table, node, result) != 0) return -1;
-  return buildAttributes(context, doc, node, record->attributes, result);
+  return buildAttributes(context, doc, node, record->attributes, result, name);
 }
 
 int buildUserInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
@@ -492,9 +534,9 @@ int buildUserInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement
                             {}};
   if (addChldsToElement(context, doc, table, node, result) != 0 ||
       intField(context, doc, node, u"uniqueId", record->uniqueId, result) != 0 ||
-      arrayField(context, doc, node, u"callerList", record->callerList, result) != 0)
+      arrayField(context, doc, node, u"callerList", record->callerList, result, name) != 0)
     return -1;
-  return buildAttributes(context, doc, node, record->attributes, result);
+  return buildAttributes(context, doc, node, record->attributes, result, name);
 }
 
 int buildWorkItemInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
@@ -509,14 +551,15 @@ namespace {
 
 // One entry of a record array, untyped, named "value", appended to node
 // only when it could be written whole.
+// An entry that cannot be written is left out and the others still go.
 template <typename R, typename Encoder>
-int arrayEntries(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, R *const *list,
-                 Encoder encode, VELM_result *result) {
-  for (R *const *entry = list; *entry != nullptr; ++entry) {
+int arrayEntries(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
+                 R *const *list, Encoder encode, VELM_result *result) {
+  for (int i = 0; list[i] != nullptr; ++i) {
     XmlElement *child = createElement(context, doc, kChildren, result);
-    if (child == nullptr || encode(context, doc, child, "value", 0, *entry, result) != 0 ||
+    if (child == nullptr || encode(context, doc, child, "value", 0, list[i], result) != 0 ||
         addElementToElement(context, node, child, result) != 0)
-      return -1;
+      recordLeftOut(context, result, partName(name, nullptr, i), __func__, __LINE__);
   }
   return 0;
 }
@@ -534,16 +577,17 @@ int createElementArray(VELM_AuditClientContext *context, XmlDocument *doc, XmlEl
   if (recordHeader(context, doc, node, name, typed, kind, result) != 0) return -1;
   switch (kind) {
     case VELM_VT_ATTRIBUTE_ARRAY:
-      return buildAttributes(context, doc, node, static_cast<VELM_Attribute *const *>(list), result);
+      return buildAttributes(context, doc, node, static_cast<VELM_Attribute *const *>(list), result, name,
+                             true);
     case VELM_VT_ATTRIBUTE_PERMISSION_INFO_ARRAY:
-      return arrayEntries(context, doc, node, static_cast<VELM_AttributePermissionInfo *const *>(list),
+      return arrayEntries(context, doc, node, name, static_cast<VELM_AttributePermissionInfo *const *>(list),
                           buildAttributePermissionInfo, result);
     case VELM_VT_MEMBERSHIP_INFO_ARRAY:
-      return arrayEntries(context, doc, node, static_cast<VELM_MembershipInfo *const *>(list), buildMembershipInfo,
-                          result);
+      return arrayEntries(context, doc, node, name, static_cast<VELM_MembershipInfo *const *>(list),
+                          buildMembershipInfo, result);
     default:
-      return arrayEntries(context, doc, node, static_cast<VELM_PolicyInfo *const *>(list), buildPolicyInfo,
-                          result);
+      return arrayEntries(context, doc, node, name, static_cast<VELM_PolicyInfo *const *>(list),
+                          buildPolicyInfo, result);
   }
 }
 

@@ -160,6 +160,85 @@ TEST_F(ContextUtils, Utf8ElementCodeSetCopiesUnchanged) {
   velm::freeStringArray(ctx, arr, &result);
 }
 
+// A conversion that fails is a failure naming the text, never a "" stored
+// in its place.
+TEST_F(ContextUtils, TextThatCannotBeConvertedFailsNamingIt) {
+  ASSERT_NE(make("ANSI_X3.4-1968"), nullptr);
+  struct Case {
+    const char *text;
+    int direction;
+    const char *expected;
+  };
+  const Case cases[] = {
+      {"caf\xE9", velm::kToUTF8,
+       "DXACC0008E The parameter, user , passed to the function has a value that is not valid: the text "
+       "cannot be "
+       "converted from the element code set ANSI_X3.4-1968 ."},
+      {"caf\xC3\xA9", velm::kFromUTF8,
+       "DXACC0008E The parameter, user , passed to the function has a value that is not valid: the text "
+       "cannot be "
+       "converted into the element code set ANSI_X3.4-1968 ."},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.expected);
+    VELM_Result_Clean(&result);
+    EXPECT_EQ(velm::utf8Convert(ctx, c.text, c.direction, &result, "user"), nullptr);
+    ASSERT_EQ(result.numErrors, 1);
+    EXPECT_EQ(result.errors[0].code, 8);
+    EXPECT_STREQ(result.errors[0].message, c.expected);
+  }
+  VELM_Result_Clean(&result);
+  char *in[] = {const_cast<char *>("ok"), const_cast<char *>("\xE9"), nullptr};
+  EXPECT_EQ(velm::copyStringArray(ctx, in, velm::kToUTF8, &result, "callerList"), nullptr);
+  ASSERT_EQ(result.numErrors, 1);
+  EXPECT_NE(std::string(result.errors[0].message).find("The parameter, callerList[1] ,"), std::string::npos)
+      << result.errors[0].message;
+}
+
+TEST(XmlText, FindsTheFirstThingXmlCannotCarry) {
+  struct Case {
+    const char *what;
+    const char *text;
+    bool faulty;
+    std::size_t offset;
+    uint32_t codePoint;  // 0: not UTF-8
+  };
+  const Case cases[] = {
+      {"plain ASCII", "abc", false, 0, 0},
+      {"tab, line feed and carriage return", "a\tb\nc\rd", false, 0, 0},
+      {"two-, three- and four-byte forms", "\xC2\x80 \xE2\x82\xAC \xF0\x9F\x98\x80", false, 0, 0},
+      {"last code point", "\xF4\x8F\xBF\xBF", false, 0, 0},
+      {"DEL and C1 controls", "\x7F\xC2\x85", false, 0, 0},
+      {"Latin-1 byte", "caf\xE9", true, 3, 0},
+      {"lone continuation byte", "a\x80", true, 1, 0},
+      {"overlong slash", "\xC0\xAF", true, 0, 0},
+      {"overlong three-byte", "ab\xE0\x80\xAF", true, 2, 0},
+      {"overlong four-byte", "\xF0\x80\x80\xAF", true, 0, 0},
+      {"surrogate", "x\xED\xA0\x80", true, 1, 0},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", true, 0, 0},
+      {"sequence cut short at the end", "ab\xE2\x82", true, 2, 0},
+      {"sequence cut short inside", "\xE2\x82z", true, 0, 0},
+      {"C0 control",
+       "a\x01"
+       "b",
+       true, 1, 0x01},
+      {"escape", "ok\x1B[31m", true, 2, 0x1B},
+      {"U+FFFE", "\xEF\xBF\xBE", true, 0, 0xFFFE},
+      {"U+FFFF", "a\xEF\xBF\xBF", true, 1, 0xFFFF},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    velm::XmlTextFault fault{99, 99};
+    ASSERT_EQ(velm::findXmlTextFault(c.text, &fault), c.faulty);
+    if (!c.faulty) continue;
+    EXPECT_EQ(fault.offset, c.offset);
+    EXPECT_EQ(fault.codePoint, c.codePoint);
+  }
+  EXPECT_EQ(velm::describeXmlTextFault({3, 0}), "the text is not valid UTF-8 at byte 3");
+  EXPECT_EQ(velm::describeXmlTextFault({1, 0x1B}),
+            "the text holds U+001B, which XML cannot carry, at byte 1");
+}
+
 TEST_F(ContextUtils, UuidsAreTimeBasedAndDistinct) {
   ASSERT_NE(make(nullptr, true), nullptr);
   std::set<std::string> seen;

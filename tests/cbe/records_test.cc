@@ -1,5 +1,6 @@
 // The encoders of the info records and record arrays: field order, kinds
 // and presence rules, typed and untyped forms, and the two CBE-native forms.
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -357,32 +358,83 @@ TEST(RecordEncoders, MessageDataElementValueBorrowsTheManagementTypeWord) {
   EXPECT_EQ(e.tree().values(), std::vector<std::string>{"VELMComplexType:VELMAuditMgmtInfo"});
 }
 
-// A part that cannot be written fails the record instead of going missing.
-TEST(RecordEncoders, FailureInsideAListFailsTheRecord) {
+// One piece that cannot be written (not UTF-8 here) is left out and named
+// in the result; the rest of the record is still written.
+TEST(RecordEncoders, PieceThatCannotBeWrittenIsLeftOutAndNamed) {
   static char *bad[] = {S("ok"), S("\xFF"), nullptr};
   static VELM_Attribute badAttr{S("n"), S("\xC0"), nullptr};
   static VELM_Attribute *badAttrs[] = {&kAttr1, &badAttr, nullptr};
-  static VELM_PolicyInfo badPolicy{S("p"), nullptr, S("t"), nullptr, badAttrs};
-  static VELM_PolicyInfo *policies[] = {&badPolicy, &kPolicy, nullptr};
+  static VELM_PolicyInfo policyBadAttr{S("p"), nullptr, S("t"), nullptr, badAttrs};
+  static VELM_PolicyInfo policyBadName{S("\xFF"), nullptr, S("t"), nullptr, nullptr};
+  static VELM_PolicyInfo *policies[] = {&policyBadName, &kPolicy, nullptr};
+  static VELM_MembershipInfo badMember{S("group"), S("\xE9"), S("m")};
+  static VELM_MembershipInfo *members[] = {&kMember, &badMember, nullptr};
   static VELM_UserInfo user{S("r"), S("a"), 0, bad, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
   static VELM_TargetInfo badTarget{bad, nullptr};
   static VELM_MgmtInfo mgmt{&badTarget, S("cmd")};
-  const std::pair<const char *, Encoder> cases[] = {
-      {"caller list", record(buildUserInfo, &user)},
-      {"attribute list", record(buildPolicyInfo, &badPolicy)},
-      {"first of two policies", array(26, policies)},
-      {"nested target info", record(buildMgmtInfo, &mgmt)},
+  static VELM_ComponentId component{S("loc"), S("IPV4"), S("app"), nullptr,  nullptr,      nullptr,
+                                    nullptr,  nullptr,   nullptr,  S("pid"), S("\xF0\x9F")};
+  struct Case {
+    const char *what;
+    Encoder encode;
+    std::vector<std::string> fields;  // layout written
+    const char *leftOut;              // as named in the message
   };
-  for (const auto &[what, encode] : cases) {
-    SCOPED_TRACE(what);
+  const Case cases[] = {
+      {"caller list entry",
+       record(buildUserInfo, &user),
+       {"registryUserName:string", "appUserName:string", "uniqueId:int", "callerList:stringArray"},
+       "x.callerList[1]"},
+      {"attribute of an attribute list",
+       record(buildPolicyInfo, &policyBadAttr),
+       {"name:string", "type:string", "attributes:noValue"},
+       "x.attributes[1]"},
+      {"entry of a policy array", array(26, policies), {"value:noValue"}, "x[0]"},
+      {"entry of a membership array", array(25, members), {"value:noValue"}, "x[1]"},
+      {"entry of an attribute array", array(23, badAttrs), {"attributes:noValue"}, "x[1]"},
+      {"nested target info's list",
+       record(buildMgmtInfo, &mgmt),
+       {"targetInfo:noValue", "command:string"},
+       "targetInfo.targetNames[1]"},
+      {"component id field",
+       [](XmlDocument *d, XmlElement *n, const char *name, int typed, VELM_result *r) {
+         return buildComponentId(nullptr, d, nullptr, n, name, typed, &component, r);
+       },
+       {"location:string", "locationType:string", "application:string", "processId:string"},
+       "x.threadId"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
     Encoded e;
-    EXPECT_EQ(encode(e.doc, e.node, "x", 1, &e.r), -1);
-    EXPECT_EQ(e.r.code(), 62);
+    EXPECT_EQ(c.encode(e.doc, e.node, "x", 1, &e.r), 0);
+    EXPECT_EQ(layout(e.tree()), c.fields);
+    ASSERT_EQ(e.r.count(), 2) << e.r.text();
+    EXPECT_EQ(e.r.code(0), 62) << "the reason, from the XML layer";
+    EXPECT_EQ(e.r.text(1), std::string("DXACC0008E The parameter, ") + c.leftOut +
+                               " , passed to the function has a value that is not valid: it could not be "
+                               "encoded and was left out of the event .");
   }
-  // The command of a management info is still written after its target.
-  Encoded e;
-  buildMgmtInfo(nullptr, e.doc, e.node, "m", 1, &mgmt, &e.r);
-  EXPECT_EQ(layout(e.tree()), std::vector<std::string>{"command:string"});
+  // The written entries are whole: the caller list keeps its good string.
+  Encoded u;
+  buildUserInfo(nullptr, u.doc, u.node, "x", 1, &user, &u.r);
+  const Node userTree = u.tree();
+  const Node *callers = userTree.field("callerList");
+  ASSERT_NE(callers, nullptr);
+  EXPECT_EQ(callers->values(), std::vector<std::string>{"ok"});
+
+  // The attribute form of a component id leaves out the one attribute.
+  Encoded b;
+  cbe_base_elts base{};
+  ASSERT_EQ(buildComponentId(nullptr, b.doc, &base, nullptr, "sourceComponentId", 1, &component, &b.r), 0);
+  ASSERT_NE(base.sourceComponentId, nullptr);
+  ASSERT_EQ(addElementToElement(nullptr, b.node, base.sourceComponentId, &b.r), 0);
+  const Node tree = b.tree();
+  ASSERT_EQ(tree.children.size(), 1u);
+  std::vector<std::string> names;
+  for (const auto &[k, v] : tree.children[0].attrs) names.push_back(k);
+  std::sort(names.begin(), names.end());  // the serialiser orders attributes by name
+  EXPECT_EQ(names, (std::vector<std::string>{"application", "location", "locationType", "processId"}));
+  EXPECT_NE(b.r.text(1).find("sourceComponentId.threadId"), std::string::npos) << b.r.text(1);
 }
 
 }  // namespace

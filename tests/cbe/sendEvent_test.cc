@@ -110,15 +110,33 @@ TEST(BatchStrings, TextWithoutEventsGivesAnEmptyBatch) {
   EXPECT_EQ(r.text(), "DXACC0009E The required parameter 'buffer' passed to the function was null.");
 }
 
-// A batch string that was cut short or damaged gives no batch at all rather
-// than the events up to the damage, the last of them truncated.
-TEST(BatchStrings, DamagedBatchStringGivesNoBatch) {
+// A batch string damaged at its end (a cache record cut short, say) still
+// gives the whole events before the damage; the event the damage cut into
+// is left out rather than passed on truncated.
+TEST(BatchStrings, DamagedTailLosesOnlyTheDamagedEvent) {
   const std::string e = eventString("n", "v");
-  for (const std::string &text : {e + e.substr(0, e.size() / 2), e.substr(1), e + "<CommonBaseEvent>", e + "&bad;"}) {
-    SCOPED_TRACE(text);
+  const std::string f = eventString("n", "w");
+  struct Case {
+    const char *what;
+    std::string text;
+    std::vector<std::string> kept;
+  };
+  const Case cases[] = {
+      {"last event cut in half", e + f + f.substr(0, f.size() / 2), {e, f}},
+      {"last event cut before its end tag", e + f.substr(0, f.size() - 2), {e}},
+      {"last event only begun", e + "<CommonBaseEvent", {e}},
+      {"last event open without content", e + "<CommonBaseEvent>", {e}},
+      {"undeclared entity after the events", e + f + "&bad;", {e, f}},
+      {"damage in the middle stops the reading", e + "<x<" + f, {e}},
+      {"first event damaged", e.substr(1), {}},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
     Result r;
-    EXPECT_EQ(velmStringToCommonBaseEvents(ctx(), text.c_str(), &r), nullptr);
-    EXPECT_EQ(r.code(), 62);
+    Batch b(velmStringToCommonBaseEvents(ctx(), c.text.c_str(), &r));
+    ASSERT_TRUE(b) << r.text();
+    EXPECT_EQ(textsOf(b.get()), c.kept);
+    EXPECT_EQ(r.count(), 0) << r.text();
   }
 }
 
@@ -159,6 +177,13 @@ TEST(FailedEvent, PositionFromTheFaultDetail) {
       {"<failedevent>99999999999</failedevent>", 2147483647},
       {"<detail>no event named</detail>", 0},
       {"not xml at all", 0},
+      // Not one document: several top-level elements, or a detail never closed.
+      {"<failedevent>2</failedevent><reason>bad</reason>", 2},
+      {"<detail><failedevent>4</failedevent>", 4},
+      {"<detail><failedevent>4</failedevent><reason>cut", 4},
+      // A number cut short could name another event.
+      {"<detail><failedevent>12", 0},
+      {"<detail><failedevent>12</fail", 0},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.detail);

@@ -563,4 +563,100 @@ TEST(ElementTrace, FullTraceLevel) {
   }
 }
 
+// A value that cannot be converted into UTF-8, or that XML cannot carry,
+// fails its add with message 8 naming the element (or "name" for the name
+// itself) and leaves the event as it was: it is neither stored as "" nor
+// accepted only to fail the event's conversion later.
+TEST(HostileValues, RefusedWhenAddedNamingTheElement) {
+  TestContext ascii("ANSI_X3.4-1968");
+  TestContext utf8("UTF8");
+  ASSERT_NE(ascii.get(), nullptr);
+  ASSERT_NE(utf8.get(), nullptr);
+  const std::string notAscii = "the text cannot be converted from the element code set ANSI_X3.4-1968";
+  struct Case {
+    const char *what;
+    VELM_AuditClientContext *ctx;
+    const char *name;
+    const char *value;
+    const char *named;
+    std::string why;
+  };
+  const Case cases[] = {
+      {"non-ASCII value under ASCII", ascii.get(), "user", "caf\xE9", "user", notAscii},
+      {"non-ASCII name under ASCII", ascii.get(), "us\xE9r", "v", "name", notAscii},
+      {"control character under ASCII", ascii.get(), "user",
+       "a\x01"
+       "b",
+       "user", "the text holds U+0001, which XML cannot carry, at byte 1"},
+      {"overlong form", utf8.get(), "user", "\xC0\xAF", "user", "the text is not valid UTF-8 at byte 0"},
+      {"surrogate", utf8.get(), "user", "ok\xED\xA0\x80", "user", "the text is not valid UTF-8 at byte 2"},
+      {"sequence cut short", utf8.get(), "user", "ab\xE2\x82", "user",
+       "the text is not valid UTF-8 at byte 2"},
+      {"U+FFFF", utf8.get(), "user", "\xEF\xBF\xBF", "user",
+       "the text holds U+FFFF, which XML cannot carry, at byte 0"},
+      {"escape in the name", utf8.get(), "n\x1B", "v", "name",
+       "the text holds U+001B, which XML cannot carry, at byte 1"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string expected = "DXACC0008E The parameter, " + std::string(c.named) +
+                                 " , passed to the function has a value that is not valid: " + c.why + " .";
+    VELM_result r{};
+    VELM_AuditEvent *event = VELM_AuditEvent_Create(c.ctx, "AUDIT_AUTHZ", &r);
+    ASSERT_NE(event, nullptr);
+    VELM_AuditElement *root = VELM_AuditEvent_AddStringElement(event, "root", "r", 1, &r);
+    ASSERT_NE(root, nullptr);
+
+    EXPECT_EQ(VELM_AuditEvent_AddStringElement(event, c.name, c.value, 1, &r), nullptr);
+    EXPECT_EQ(codes(r), std::vector<int>{8});
+    EXPECT_EQ(lastText(r), expected);
+    VELM_Result_Clean(&r);
+    EXPECT_EQ(VELM_AuditElement_AddStringElement(c.ctx, root, c.name, c.value, 1, &r), nullptr);
+    EXPECT_EQ(codes(r), std::vector<int>{8});
+    EXPECT_EQ(lastText(r), expected);
+    EXPECT_EQ(event->count, 1) << "the event is unchanged";
+    EXPECT_EQ(root->count, 0);
+    VELM_Result_Clean(&r);
+    VELM_AuditEvent_Delete(event, &r);
+    VELM_Result_Clean(&r);
+  }
+
+  // What XML can carry still goes in.
+  VELM_result r{};
+  VELM_AuditEvent *event = VELM_AuditEvent_Create(utf8.get(), "AUDIT_AUTHZ", &r);
+  EXPECT_NE(VELM_AuditEvent_AddStringElement(event, "text", "a\tb\nc\r \xE2\x82\xAC \xF4\x8F\xBF\xBF", 1, &r),
+            nullptr)
+      << lastText(r);
+  EXPECT_EQ(VELM_AuditEvent_Create(utf8.get(), "AUDIT\x01", &r), nullptr);
+  EXPECT_EQ(
+      lastText(r),
+      "DXACC0008E The parameter, eventType , passed to the function has a value that is not valid: the text "
+      "holds U+0001, which XML cannot carry, at byte 5 .");
+  VELM_Result_Clean(&r);
+  VELM_AuditEvent_Delete(event, &r);
+  VELM_Result_Clean(&r);
+}
+
+// A stored value that the element code set cannot show is an error on the
+// way out too, not an empty text.
+TEST(HostileValues, GetterThatCannotConvertFailsInsteadOfGivingEmptyText) {
+  TestContext ascii("ANSI_X3.4-1968");
+  ASSERT_NE(ascii.get(), nullptr);
+  VELM_result r{};
+  VELM_AuditEvent *event = VELM_AuditEvent_Create(ascii.get(), "AUDIT_AUTHZ", &r);
+  ASSERT_NE(event, nullptr);
+  // Adopted values are taken as UTF-8 already.
+  VELM_AuditElement *e = VELM_AuditEvent_AddStringElement(event, "user", heapText("caf\xC3\xA9"), 0, &r);
+  ASSERT_NE(e, nullptr) << lastText(r);
+  EXPECT_EQ(VELM_AuditElement_GetValue(ascii.get(), e, &r), nullptr);
+  EXPECT_EQ(codes(r), std::vector<int>{8});
+  EXPECT_EQ(lastText(r),
+            "DXACC0008E The parameter, value , passed to the function has a value that is not valid: the "
+            "text cannot "
+            "be converted into the element code set ANSI_X3.4-1968 .");
+  VELM_Result_Clean(&r);
+  VELM_AuditEvent_Delete(event, &r);
+  VELM_Result_Clean(&r);
+}
+
 }  // namespace

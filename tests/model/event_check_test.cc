@@ -582,6 +582,47 @@ TEST_F(EventCheckTest, NullValueOfAPredefinedElement) {
   expectValidation(event, 16, "'authnType'");
 }
 
+// Adopted strings (copyFlag 0) are stored as given; one that XML cannot
+// carry fails validation, naming the element by its path, rather than being
+// accepted for sending and dropped when the event fails its conversion.
+TEST_F(EventCheckTest, AdoptedTextThatXmlCannotCarryFailsValidation) {
+  struct Case {
+    const char *what;
+    const char *name;  // added under an element "parent"
+    const char *value;
+    const char *path;
+    const char *why;
+  };
+  const Case cases[] = {
+      {"control character", "note",
+       "a\x01"
+       "b",
+       "note", "the text holds U+0001, which XML cannot carry, at byte 1"},
+      {"overlong form, nested", "parent.child", "\xC0\xAF", "parent.child",
+       "the text is not valid UTF-8 at byte 0"},
+      {"U+FFFF", "note", "ok \xEF\xBF\xBF", "note",
+       "the text holds U+FFFF, which XML cannot carry, at byte 3"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    VELM_result r{};
+    VELM_AuditEvent *event = VELM_AuditEvent_Create(ctx_, "AUDIT_AUTHZ", &r);
+    ASSERT_NE(event, nullptr);
+    events_.push_back(event);
+    ASSERT_NE(VELM_AuditEvent_AddStringElement(event, "parent", "p", 1, &r), nullptr);
+    char *value = strdup(c.value);
+    ASSERT_NE(VELM_AuditEvent_AddStringElement(event, c.name, value, 0, &r), nullptr) << "adopted as given";
+    VELM_Result_Clean(&r);
+    EXPECT_EQ(VELM_AuditEvent_Validate(event, &r), -1);
+    ASSERT_EQ(r.numErrors, 1);
+    EXPECT_EQ(r.errors[0].code, 8);
+    EXPECT_EQ(std::string(r.errors[0].message),
+              std::string("DXACC0008E The parameter, ") + c.path +
+                  " , passed to the function has a value that is not valid: " + c.why + " .");
+    VELM_Result_Clean(&r);
+  }
+}
+
 TEST_F(EventCheckTest, NullParameters) {
   VELM_result r{};
   EXPECT_EQ(VELM_AuditEvent_Validate(nullptr, &r), -1);

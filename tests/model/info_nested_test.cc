@@ -458,19 +458,86 @@ TEST_F(NestedInfoTest, StringFamiliesRoundTrip) {
   EXPECT_EQ(r.count(), 0);
 }
 
-TEST_F(NestedInfoTest, UTF8CodeSetCopiesBytesUnchanged) {
+TEST_F(NestedInfoTest, UTF8CodeSetCopiesUTF8UnchangedAndRefusesOtherBytes) {
   VELM_AuditClientContext *u8 = makeContext("UTF8");
   ASSERT_NE(u8, nullptr);
-  // Latin-1 bytes are not UTF-8; with the UTF8 code set they pass untouched.
-  StrArray callers{kLatin};
+  const char *utf8 = "caf\xC3\xA9";
+  StrArray callers{utf8};
   Result r;
-  VELM_UserInfo *u = VELM_UserInfo_Create(u8, kLatin, "app", 1, callers.get(), nullptr, nullptr, nullptr,
+  VELM_UserInfo *u = VELM_UserInfo_Create(u8, utf8, "app", 1, callers.get(), nullptr, nullptr, nullptr,
                                           nullptr, nullptr, nullptr, 1, &r);
   ASSERT_NE(u, nullptr);
-  EXPECT_STREQ(u->registryUserName, kLatin);
-  EXPECT_EQ(take(VELM_UserInfo_GetRegistryUserName(u8, u, &r)), kLatin);
-  EXPECT_EQ(takeArray(VELM_UserInfo_GetCallerList(u8, u, &r)), std::vector<std::string>{kLatin});
+  EXPECT_STREQ(u->registryUserName, utf8);
+  EXPECT_EQ(take(VELM_UserInfo_GetRegistryUserName(u8, u, &r)), utf8);
+  EXPECT_EQ(takeArray(VELM_UserInfo_GetCallerList(u8, u, &r)), std::vector<std::string>{utf8});
   EXPECT_EQ(VELM_UserInfo_Delete(u8, u, &r), 0);
+
+  // Latin-1 bytes are not UTF-8: no event could carry them, so the record is refused.
+  StrArray latin{"bob", kLatin};
+  Result bad;
+  EXPECT_EQ(VELM_UserInfo_Create(u8, "bob", "app", 1, latin.get(), nullptr, nullptr, nullptr, nullptr,
+                                 nullptr, nullptr, 1, &bad),
+            nullptr);
+  EXPECT_EQ(bad.texts(),
+            std::vector<std::string>{msg8("callerList[1]", "the text is not valid UTF-8 at byte 3")});
+}
+
+// A field that cannot be converted into UTF-8, or that XML cannot carry,
+// fails the create with message 8 naming the field (an array entry by its
+// index): a record is immutable, so this is the one place to learn it.
+TEST_F(NestedInfoTest, HostileFieldIsRefusedNamingTheField) {
+  VELM_AuditClientContext *u8 = makeContext("UTF8");
+  VELM_AuditClientContext *ascii = makeContext("ANSI_X3.4-1968");
+  ASSERT_NE(u8, nullptr);
+  ASSERT_NE(ascii, nullptr);
+  struct Case {
+    const char *what;
+    std::function<void *(VELM_result *)> create;
+    const char *field;
+    const char *why;
+  };
+  static StrArray okList{"ok"};
+  static StrArray badList{"ok", "\xED\xB0\x80"};
+  const Case cases[] = {
+      {"user name overlong",
+       [&](VELM_result *r) {
+         return VELM_UserInfo_Create(u8, "\xC0\xAF", "app", 1, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, nullptr, 1, r);
+       },
+       "registryUserName", "the text is not valid UTF-8 at byte 0"},
+      {"user name not ASCII",
+       [&](VELM_result *r) {
+         return VELM_UserInfo_Create(ascii, "bob", "caf\xE9", 1, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, nullptr, 1, r);
+       },
+       "appUserName", "the text cannot be converted from the element code set ANSI_X3.4-1968"},
+      {"attribute value with a control character",
+       [&](VELM_result *r) { return VELM_Attribute_Create(u8, "n", "a\x02", nullptr, r); }, "value",
+       "the text holds U+0002, which XML cannot carry, at byte 1"},
+      {"component id thread U+FFFE",
+       [&](VELM_result *r) {
+         return VELM_ComponentId_Create(u8, "loc", "IPV4", "app", nullptr, "comp", "ct", "cit", "sub",
+                                        nullptr, nullptr, "\xEF\xBF\xBE", r);
+       },
+       "threadId", "the text holds U+FFFE, which XML cannot carry, at byte 0"},
+      {"surrogate in a permission list",
+       [&](VELM_result *r) {
+         return VELM_PermissionInfo_Create(u8, okList.get(), badList.get(), nullptr, nullptr, nullptr, r);
+       },
+       "granted[1]", "the text is not valid UTF-8 at byte 0"},
+      {"message token not ASCII",
+       [&](VELM_result *r) {
+         return VELM_MsgDataElement_Create(ascii, "id", nullptr, nullptr, StrArray{"\xE9"}.get(), nullptr,
+                                           nullptr, nullptr, r);
+       },
+       "msgCatalogTokens[0]", "the text cannot be converted from the element code set ANSI_X3.4-1968"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    Result r;
+    EXPECT_EQ(c.create(&r), nullptr);
+    EXPECT_EQ(r.texts(), std::vector<std::string>{msg8(c.field, c.why)});
+  }
 }
 
 // ---- Attribute arrays: copy and adopt ---------------------------------------
