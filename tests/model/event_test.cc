@@ -49,9 +49,13 @@ class EventTest : public ::testing::Test {
 };
 
 TEST_F(EventTest, CreateKeepsAnyTypeAndTheCreationTime) {
-  const time_t before = time(nullptr);
+  // The event stamps itself with gettimeofday; time() may lag it by a second.
+  struct timeval tv{};
+  gettimeofday(&tv, nullptr);
+  const time_t before = tv.tv_sec;
   VELM_AuditEvent *e = newEvent("NOT_A_PREDEFINED_TYPE");
-  const time_t after = time(nullptr);
+  gettimeofday(&tv, nullptr);
+  const time_t after = tv.tv_sec;
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(r_.numErrors, 0);
   EXPECT_EQ(e->context, ctx());
