@@ -284,12 +284,12 @@ int sendEvent(VELM_AuditClientContext *context, CommonBaseEventType_ArrayTag *ba
 
   int attempt = 0;
   bool rejected = false;
+  bool failedBefore = false;  // the count of attempts restarts; the statistics do not
   for (;;) {
     // 3.
-    if (attempt > 0) {
-      VELM_FLOW(context, "FLOW: Resending the events. Retry count is %d", attempt);
-      if (stats != nullptr) ++stats->retries;
-    }
+    if (attempt > 0) VELM_FLOW(context, "FLOW: Resending the events. Retry count is %d", attempt);
+    if (failedBefore && stats != nullptr) ++stats->retries;
+    failedBefore = true;
     const EmitterOutcome out = post(context, batch);
     if (out.kind == EmitterOutcome::Sent) {
       if (stats != nullptr) {
