@@ -103,7 +103,7 @@ TEST(EmitterReply, EveryKindOfReplyMapsToOneCase) {
   }
 }
 
-TEST(EmitterReply, ExternalEntitiesInARepliesAreNotRead) {
+TEST(EmitterReply, ExternalEntitiesInAReplyAreNotRead) {
   const std::string body =
       "<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY e SYSTEM \"file:///etc/passwd\">]>" +
       fault("soapenv:Server", "&e;", "");
