@@ -21,6 +21,17 @@
 
 VELM_TRACE_UNIT("client");
 
+// The steps of the public calls trace under the public function's name.
+#define CLIENT_TRACE_(ctx, kind, fn, ...)                                                    \
+  do {                                                                                     \
+    if (::velm::traceOn((ctx), (kind)))                                                    \
+      ::velm::traceLine((ctx)->traceLogger, kVelmTraceUnit, (fn), __LINE__, __VA_ARGS__); \
+  } while (0)
+#define CLIENT_FLOW(ctx, fn, ...) CLIENT_TRACE_(ctx, ::velm::TraceKind::Flow, fn, __VA_ARGS__)
+#define CLIENT_ERROR(ctx, fn, ...) CLIENT_TRACE_(ctx, ::velm::TraceKind::Error, fn, __VA_ARGS__)
+#define CLIENT_RECORD(ctx, result, fn, n, ...) \
+  ::velm::recordMessage((ctx), (result), (n), kVelmTraceUnit, (fn), __LINE__ __VA_OPT__(, ) __VA_ARGS__)
+
 namespace velm {
 
 namespace {
@@ -33,6 +44,10 @@ constexpr auto kThreadGrace = std::chrono::seconds(20);
 constexpr auto kDrainToCacheAfter = std::chrono::seconds(60);
 // Cache threads need not signal the deletion; it re-tests this often.
 constexpr auto kCacheRecheck = std::chrono::milliseconds(200);
+
+constexpr const char *kCreate = "VELM_AuditClient_Create";
+constexpr const char *kSend = "VELM_AuditClient_SendEvent";
+constexpr const char *kDelete = "VELM_AuditClient_Delete";
 
 constexpr int kNever = 0;
 constexpr int kAlways = 1;
@@ -227,16 +242,16 @@ int writeEvent(VELM_AuditClientContext *context, VELM_AuditEvent *event, VELM_re
 }
 
 VELM_AuditClient *auditClient_Create(VELM_AuditClientContext *context, VELM_result *result) {
-  VELM_ENTRY_EXIT(context);
+  ::velm::ScopedTrace trace(context, kVelmTraceUnit, kCreate, __LINE__);
   if (context->client != nullptr) {
-    VELM_RECORD(context, result, 61);
-    VELM_TRACE_ERROR(context, "ERROR: tried to create a 2nd client for this context");
+    CLIENT_RECORD(context, result, kCreate, 61);
+    CLIENT_ERROR(context, kCreate, "ERROR: tried to create a 2nd client for this context");
     return nullptr;
   }
   auto *client = new (std::nothrow) VELM_AuditClient;
   if (client == nullptr) {
-    VELM_RECORD(context, result, 1);
-    VELM_TRACE_ERROR(context, "ERROR: cannot malloc");
+    CLIENT_RECORD(context, result, kCreate, 1);
+    CLIENT_ERROR(context, kCreate, "ERROR: cannot malloc");
     return nullptr;
   }
   client->context = context;
@@ -252,7 +267,7 @@ VELM_AuditClient *auditClient_Create(VELM_AuditClientContext *context, VELM_resu
   const int check = checkService(context, result);
   if (check == -3) {
     release();
-    VELM_TRACE_ERROR(context,
+    CLIENT_ERROR(context, kCreate,
                      "ERROR: The client doesn't have the required security roles to send events to the server, "
                      "so VELM_AuditClient_Create is being aborted");
     return nullptr;
@@ -260,13 +275,13 @@ VELM_AuditClient *auditClient_Create(VELM_AuditClientContext *context, VELM_resu
   if (check == -1) {
     if (context->useDiskCache == kNever) {
       release();
-      VELM_TRACE_ERROR(context,
+      CLIENT_ERROR(context, kCreate,
                        "ERROR: unable to contact VELM Web Service at URL: %s. No disk cache enabled, so "
                        "VELM_AuditClient_Create is being aborted",
                        context->serverURL);
       return nullptr;
     }
-    VELM_TRACE_WARNING(context,
+    CLIENT_ERROR(context, kCreate,
                        "WARNING: unable to contact VELM Web Service at URL: %s, but continuing with "
                        "VELM_AuditClient_Create because disk cache is enabled",
                        context->serverURL);
@@ -274,7 +289,7 @@ VELM_AuditClient *auditClient_Create(VELM_AuditClientContext *context, VELM_resu
 
   if (context->useDiskCache != kAlways && setupEventQueue(client, result) != 0) {
     release();
-    VELM_TRACE_ERROR(context, "ERROR: setupEventQueue returned an error");
+    CLIENT_ERROR(context, kCreate, "ERROR: setupEventQueue returned an error");
     return nullptr;
   }
   // The cache is in use when the context has its control block.
@@ -294,13 +309,13 @@ VELM_AuditClient *auditClient_Create(VELM_AuditClientContext *context, VELM_resu
   if (useQueue) {
     if (context->actualEQThreads == 0) {
       auditClient_Delete(client, result);
-      VELM_RECORD(context, result, 52);
-      VELM_TRACE_ERROR(context, "ERROR: could not spawn any event queue threads");
+      CLIENT_RECORD(context, result, kCreate, 52);
+      CLIENT_ERROR(context, kCreate, "ERROR: could not spawn any event queue threads");
       return nullptr;
     }
     if (context->actualEQThreads < context->numberEQThreads) {
-      VELM_RECORD(context, result, 54, context->actualEQThreads, context->numberEQThreads);
-      VELM_TRACE_WARNING(context,
+      CLIENT_RECORD(context, result, kCreate, 54, context->actualEQThreads, context->numberEQThreads);
+      CLIENT_ERROR(context, kCreate,
                          "WARNING: only %d of the %d specified event queue threads could be spawned. Processing "
                          "will continue, but performance may be degraded",
                          context->actualEQThreads, context->numberEQThreads);
@@ -309,19 +324,19 @@ VELM_AuditClient *auditClient_Create(VELM_AuditClientContext *context, VELM_resu
   if (useCache) {
     if (context->actualCMThreads == 0) {
       auditClient_Delete(client, result);
-      VELM_RECORD(context, result, 53);
-      VELM_TRACE_ERROR(context, "ERROR: could not spawn any disk cache manager threads");
+      CLIENT_RECORD(context, result, kCreate, 53);
+      CLIENT_ERROR(context, kCreate, "ERROR: could not spawn any disk cache manager threads");
       return nullptr;
     }
     if (context->actualCMThreads < context->numberCMThreads) {
-      VELM_RECORD(context, result, 55, context->actualCMThreads, context->numberCMThreads);
-      VELM_TRACE_WARNING(context,
+      CLIENT_RECORD(context, result, kCreate, 55, context->actualCMThreads, context->numberCMThreads);
+      CLIENT_ERROR(context, kCreate,
                          "WARNING: only %d of the %d specified disk cache managerthreads could be spawned. "
                          "Processing will continue, but performance may be degraded",
                          context->actualCMThreads, context->numberCMThreads);
     }
   }
-  VELM_FLOW(context, "FLOW: actualEQThreads = %d, actualCMThreads = %d", context->actualEQThreads,
+  CLIENT_FLOW(context, kCreate, "FLOW: actualEQThreads = %d, actualCMThreads = %d", context->actualEQThreads,
             context->actualCMThreads);
   context->client = client;
   return client;
@@ -329,19 +344,19 @@ VELM_AuditClient *auditClient_Create(VELM_AuditClientContext *context, VELM_resu
 
 int auditClient_SendEvent(VELM_AuditClient *client, VELM_AuditEvent *event, VELM_result *result) {
   VELM_AuditClientContext *context = client->context;
-  VELM_ENTRY_EXIT(context);
+  ::velm::ScopedTrace trace(context, kVelmTraceUnit, kSend, __LINE__);
   if (checkEvent(event->context, event, result) != 0) return -1;
   if (createGIIdElement(context, event, result) != 0) {
-    VELM_TRACE_ERROR(context, "ERROR returned by createGIIdElement");
+    CLIENT_ERROR(context, kSend, "ERROR returned by createGIIdElement");
     return -1;
   }
   if (client->queue == nullptr) {
     if (writeEvent(context, event, result) == -1) {
-      VELM_TRACE_ERROR(context, "ERROR returned by writeEvent");
+      CLIENT_ERROR(context, kSend, "ERROR returned by writeEvent");
       return -1;
     }
   } else if (enqueueEvent(client->queue.get(), event, result) == -1) {
-    VELM_TRACE_ERROR(context, "ERROR returned by enqueueEvent");
+    CLIENT_ERROR(context, kSend, "ERROR returned by enqueueEvent");
     return -1;
   }
   if (context->stats != nullptr) context->stats->eventsAccepted.fetch_add(1, std::memory_order_relaxed);
@@ -485,6 +500,7 @@ VELM_API int VELM_AuditClient_Delete(VELM_AuditClient *client, VELM_result *resu
     return -1;
   }
   VELM_AuditClientContext *context = client->context;
+  velm::ScopedTrace trace(context, kVelmTraceUnit, velm::kDelete, __LINE__);
   try {
     velm::auditClient_Delete(client, result);
     return 0;

@@ -186,8 +186,8 @@ VELM_API int VELM_AuditClientContext_GetTraceLevel(VELM_AuditClientContext *cont
  * "always" every send converts and caches its event before returning.
  *
  * Additions to the original interface: VELM_AuditClient_GetStats with
- * VELM_DeliveryStats, and HTTP keep-alive (each sending thread keeps its
- * connection to the service across batches; the requests are unchanged).
+ * VELM_DeliveryStats, and HTTP keep-alive (connections to the service are
+ * kept open and reused across batches; the requests are unchanged).
  */
 
 /* Creates the context's audit client: checks that the service answers,
