@@ -76,16 +76,26 @@ inline Prop num(std::string name, int32_t value) { return {std::move(name), true
 // A context with its logs in a scratch directory, sending to url.
 class Context {
  public:
-  Context(const std::string &url, const std::vector<Prop> &extra = {}) {
+  // traceLevel > 0 also writes dir()/trace.log.
+  Context(const std::string &url, const std::vector<Prop> &extra = {}, int traceLevel = 0) {
     std::string tmpl = (std::filesystem::temp_directory_path() / "velmclient.XXXXXX").string();
     if (mkdtemp(tmpl.data()) != nullptr) dir_ = tmpl;
     errorFile_ = dir_ + "/error.log";
-    std::vector<Prop> props = {str("serverURL", url), str("elementCodeSet", "UTF8"),
-                               str("errorFilePath", errorFile_), num("responseTimeout", 30)};
+    std::vector<Prop> props;
+    for (Prop p : {str("serverURL", url), str("elementCodeSet", "UTF8"), str("errorFilePath", errorFile_),
+                   num("responseTimeout", 30)}) {
+      // A property given in extra replaces the default here.
+      bool given = false;
+      for (const Prop &e : extra) given = given || e.name == p.name;
+      if (!given) props.push_back(p);
+    }
     props.insert(props.end(), extra.begin(), extra.end());
+    if (traceLevel > 0) {
+      props.push_back(str("traceFilePath", dir_ + "/trace.log"));
+      props.push_back(num("traceLevel", traceLevel));
+    }
     std::vector<VELM_Property> list;
     for (const Prop &p : props) {
-      // Later entries of the same name win.
       ints_.push_back(p.value);
       list.push_back({p.name.c_str(), p.isInt ? VELM_VT_INTEGER : VELM_VT_STRING,
                       p.isInt ? static_cast<const void *>(&ints_.back()) : p.text.c_str()});
@@ -109,14 +119,18 @@ class Context {
     ctx_ = nullptr;
   }
   VELM_AuditClientContext *get() const { return ctx_; }
-  std::string errorLog() const {
-    std::ifstream in(errorFile_);
+  const std::string &dir() const { return dir_; }
+  std::string traceLog() const { return read(dir_ + "/trace.log"); }
+  std::string errorLog() const { return read(errorFile_); }
+
+ private:
+  static std::string read(const std::string &path) {
+    std::ifstream in(path);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
   }
 
- private:
   std::string dir_;
   std::string errorFile_;
   std::deque<int32_t> ints_;

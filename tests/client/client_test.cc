@@ -42,6 +42,14 @@ velm::test::SinkOptions modeOptions(const char *mode) {
 
 long requestsSoFar(const Sink &sink) { return sink.stats().requests; }
 
+std::vector<std::string> traceLines(const std::string &text) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+    out.push_back(text.substr(start, nl - start));
+  return out;
+}
+
 TEST(ClientCreate, SecondClientIsRefusedAndFirstKeepsWorking) {
   Sink sink;
   Context ctx(sink.url(), {str("useDiskCache", "never"), num("flushInterval", 1)});
@@ -342,6 +350,43 @@ TEST(ClientStats, ArgumentChecks) {
   Result noDelete;
   EXPECT_EQ(VELM_AuditClient_Delete(nullptr, &noDelete), -1);
   EXPECT_TRUE(noDelete.has(13));
+}
+
+}  // namespace
+
+namespace {
+
+// A queue thread stuck in a request past the deletion's grace outlives the
+// deletion. Its queue must stay valid until it has left; a build with
+// AddressSanitizer or ThreadSanitizer reports any use of freed memory here.
+TEST(ClientDelete, AThreadThatOutlivesTheDeletionKeepsItsQueue) {
+  Sink sink;
+  // The deletion gives the threads 20 seconds twice (queue threads, then all
+  // threads); the reply comes later than that.
+  Context ctx(sink.url(), {str("useDiskCache", "never"), num("transferSize", 1), num("hiWater", 1),
+                           num("responseTimeout", 120), num("shutDownTimeout", 0)},
+              2);
+  Result r;
+  VELM_AuditClient *client = VELM_AuditClient_Create(ctx.get(), &r);
+  ASSERT_NE(client, nullptr) << r.all();
+  const long base = requestsSoFar(sink);
+  sink.setMode("slow:45000");
+  ASSERT_EQ(send(client, ctx.get()), 0);
+  ASSERT_TRUE(waitFor([&] { return requestsSoFar(sink) > base; }));
+
+  Result del;
+  ASSERT_EQ(VELM_AuditClient_Delete(client, &del), 0);
+  EXPECT_NE(ctx.errorLog().find("1 event queue threads and 0 disk cache manager threads are still running"),
+            std::string::npos);
+
+  // The thread gets its reply, finishes the batch and leaves.
+  ASSERT_TRUE(sink.waitForEvents(1, std::chrono::seconds(120)));
+  EXPECT_TRUE(waitFor([&] {
+    for (const std::string &line : traceLines(ctx.traceLog()))
+      if (line.find("[eventQueueHandler]") != std::string::npos && line.find("EXIT") != std::string::npos)
+        return true;
+    return false;
+  }));
 }
 
 }  // namespace
