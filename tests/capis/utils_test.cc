@@ -247,6 +247,11 @@ TEST_F(ContextUtils, UuidsAreTimeBasedAndDistinct) {
     ASSERT_EQ(velm::velm_create_uuid(ctx, &u, &result), 0);
     EXPECT_EQ(u.timeHiAndVersion >> 12, 1) << "time-based version";
     EXPECT_EQ(u.clockSeqHiAndReserved & 0xC0, 0x80) << "DCE variant";
+    // The timestamp fields carry today's date (100 ns units since 1582-10-15).
+    const uint64_t stamp = (static_cast<uint64_t>(u.timeHiAndVersion & 0x0FFF) << 48) |
+                           (static_cast<uint64_t>(u.timeMid) << 32) | u.timeLow;
+    const int64_t unixSeconds = static_cast<int64_t>((stamp - 0x01B21DD213814000ULL) / 10000000ULL);
+    EXPECT_LT(std::llabs(unixSeconds - static_cast<int64_t>(time(nullptr))), 3600);
     seen.insert(std::string(reinterpret_cast<const char *>(&u), sizeof u));
   }
   EXPECT_EQ(seen.size(), 50u);
