@@ -24,8 +24,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <type_traits>
+#include <utility>
 
 #include "capis/context.h"
 #include "capis/errors.h"
@@ -58,29 +60,52 @@ inline constexpr uint32_t kDeadMagic = fourCC("DEAD");
 
 template <typename R>
 constexpr uint32_t recordMagic() {
-  if constexpr (std::is_same_v<R, VELM_Attribute>) return infoMagic(VELM_VT_ATTRIBUTE);
-  else if constexpr (std::is_same_v<R, VELM_AttributePermissionInfo>) return infoMagic(VELM_VT_ATTRIBUTE_PERMISSION_INFO);
-  else if constexpr (std::is_same_v<R, VELM_ComponentId>) return infoMagic(VELM_VT_COMPONENT_ID);
-  else if constexpr (std::is_same_v<R, VELM_HTTPURLInfo>) return infoMagic(VELM_VT_HTTPURL_INFO);
-  else if constexpr (std::is_same_v<R, VELM_MembershipInfo>) return infoMagic(VELM_VT_MEMBERSHIP_INFO);
-  else if constexpr (std::is_same_v<R, VELM_MgmtInfo>) return infoMagic(VELM_VT_MGMT_INFO);
-  else if constexpr (std::is_same_v<R, VELM_MsgDataElement>) return infoMagic(VELM_VT_MSG_DATA_ELEMENT);
-  else if constexpr (std::is_same_v<R, VELM_Outcome>) return infoMagic(VELM_VT_OUTCOME);
-  else if constexpr (std::is_same_v<R, VELM_PerfInfo>) return infoMagic(VELM_VT_PERF_INFO);
-  else if constexpr (std::is_same_v<R, VELM_PolicyInfo>) return infoMagic(VELM_VT_POLICY_INFO);
-  else if constexpr (std::is_same_v<R, VELM_PermissionInfo>) return infoMagic(VELM_VT_PERMISSION_INFO);
-  else if constexpr (std::is_same_v<R, VELM_ProvisioningInfo>) return infoMagic(VELM_VT_PROVISIONING_INFO);
-  else if constexpr (std::is_same_v<R, VELM_RegistryInfo>) return infoMagic(VELM_VT_REGISTRY_INFO);
-  else if constexpr (std::is_same_v<R, VELM_RegistryObjectInfo>) return infoMagic(VELM_VT_REGISTRY_OBJECT_INFO);
-  else if constexpr (std::is_same_v<R, VELM_ResourceInfo>) return infoMagic(VELM_VT_RESOURCE_INFO);
-  else if constexpr (std::is_same_v<R, VELM_TargetInfo>) return infoMagic(VELM_VT_TARGET_INFO);
-  else if constexpr (std::is_same_v<R, VELM_UserInfo>) return infoMagic(VELM_VT_USER_INFO);
-  else if constexpr (std::is_same_v<R, VELM_WorkItemInfo>) return infoMagic(VELM_VT_WORK_ITEM_INFO);
-  else if constexpr (std::is_same_v<R, VELM_AuditEvent>) return kEventMagic;
-  else if constexpr (std::is_same_v<R, VELM_AuditElement>) return kElementMagic;
-  else if constexpr (std::is_same_v<R, VELM_AuditClientContext>) return kContextMagic;
-  else if constexpr (std::is_same_v<R, VELM_AuditClient>) return kClientMagic;
-  else static_assert(sizeof(R) == 0, "not a handle type");
+  if constexpr (std::is_same_v<R, VELM_Attribute>)
+    return infoMagic(VELM_VT_ATTRIBUTE);
+  else if constexpr (std::is_same_v<R, VELM_AttributePermissionInfo>)
+    return infoMagic(VELM_VT_ATTRIBUTE_PERMISSION_INFO);
+  else if constexpr (std::is_same_v<R, VELM_ComponentId>)
+    return infoMagic(VELM_VT_COMPONENT_ID);
+  else if constexpr (std::is_same_v<R, VELM_HTTPURLInfo>)
+    return infoMagic(VELM_VT_HTTPURL_INFO);
+  else if constexpr (std::is_same_v<R, VELM_MembershipInfo>)
+    return infoMagic(VELM_VT_MEMBERSHIP_INFO);
+  else if constexpr (std::is_same_v<R, VELM_MgmtInfo>)
+    return infoMagic(VELM_VT_MGMT_INFO);
+  else if constexpr (std::is_same_v<R, VELM_MsgDataElement>)
+    return infoMagic(VELM_VT_MSG_DATA_ELEMENT);
+  else if constexpr (std::is_same_v<R, VELM_Outcome>)
+    return infoMagic(VELM_VT_OUTCOME);
+  else if constexpr (std::is_same_v<R, VELM_PerfInfo>)
+    return infoMagic(VELM_VT_PERF_INFO);
+  else if constexpr (std::is_same_v<R, VELM_PolicyInfo>)
+    return infoMagic(VELM_VT_POLICY_INFO);
+  else if constexpr (std::is_same_v<R, VELM_PermissionInfo>)
+    return infoMagic(VELM_VT_PERMISSION_INFO);
+  else if constexpr (std::is_same_v<R, VELM_ProvisioningInfo>)
+    return infoMagic(VELM_VT_PROVISIONING_INFO);
+  else if constexpr (std::is_same_v<R, VELM_RegistryInfo>)
+    return infoMagic(VELM_VT_REGISTRY_INFO);
+  else if constexpr (std::is_same_v<R, VELM_RegistryObjectInfo>)
+    return infoMagic(VELM_VT_REGISTRY_OBJECT_INFO);
+  else if constexpr (std::is_same_v<R, VELM_ResourceInfo>)
+    return infoMagic(VELM_VT_RESOURCE_INFO);
+  else if constexpr (std::is_same_v<R, VELM_TargetInfo>)
+    return infoMagic(VELM_VT_TARGET_INFO);
+  else if constexpr (std::is_same_v<R, VELM_UserInfo>)
+    return infoMagic(VELM_VT_USER_INFO);
+  else if constexpr (std::is_same_v<R, VELM_WorkItemInfo>)
+    return infoMagic(VELM_VT_WORK_ITEM_INFO);
+  else if constexpr (std::is_same_v<R, VELM_AuditEvent>)
+    return kEventMagic;
+  else if constexpr (std::is_same_v<R, VELM_AuditElement>)
+    return kElementMagic;
+  else if constexpr (std::is_same_v<R, VELM_AuditClientContext>)
+    return kContextMagic;
+  else if constexpr (std::is_same_v<R, VELM_AuditClient>)
+    return kClientMagic;
+  else
+    static_assert(sizeof(R) == 0, "not a handle type");
 }
 
 // The magic word of a handle (its first four bytes).
@@ -131,10 +156,37 @@ R shielded(R failure, F &&body, E &&onEscape) noexcept {
   return failure;
 }
 
+// Runs undo when the scope is left by an exception (and only then): the
+// clean-up of something half built that the failure path would release.
+template <typename F>
+class OnUnwind {
+ public:
+  explicit OnUnwind(F undo) : undo_(std::move(undo)), depth_(std::uncaught_exceptions()) {}
+  ~OnUnwind() {
+    if (std::uncaught_exceptions() <= depth_) return;
+    try {
+      undo_();
+    } catch (...) {  // a second throw here would end the process
+    }
+  }
+  OnUnwind(const OnUnwind &) = delete;
+  OnUnwind &operator=(const OnUnwind &) = delete;
+
+ private:
+  F undo_;
+  int depth_;
+};
+
 // The same for a body without a value.
 template <typename F, typename E>
 void shieldedVoid(F &&body, E &&onEscape) noexcept {
-  shielded(0, [&] { body(); return 0; }, onEscape);
+  shielded(
+      0,
+      [&] {
+        body();
+        return 0;
+      },
+      onEscape);
 }
 
 // ---- The VELM_ side: result records, traces and messages ---------------------
@@ -240,7 +292,8 @@ class ApiCall {
  private:
   template <typename... A>
   void trace(TraceKind kind, const char *format, A... args) {
-    if (traceOn(context_, kind)) traceLine(context_->traceLogger, site_.unit, site_.function, site_.line, format, args...);
+    if (traceOn(context_, kind))
+      traceLine(context_->traceLogger, site_.unit, site_.function, site_.line, format, args...);
   }
 
   VELM_AuditClientContext *context_;
@@ -257,7 +310,8 @@ R apiCall(VELM_AuditClientContext *context, VELM_result *result, std::type_ident
   result->numErrors = 0;
   result->maxErrors = 0;
   ApiCall call(context, result, site);
-  return shielded(failure, [&]() -> R { return body(call); }, [&](Escape kind) { call.escaped(kind); });
+  return shielded(
+      failure, [&]() -> R { return body(call); }, [&](Escape kind) { call.escaped(kind); });
 }
 
 // A public call that takes a context: a null or unusable context or a null
@@ -267,8 +321,9 @@ R contextCall(VELM_AuditClientContext *context, VELM_result *result, std::type_i
               const ApiSite &site, F &&body) {
   const bool contextOk = handleOk(context, kContextMagic);
   if (!contextOk || result == nullptr) {
-    shieldedVoid([&] { nullParmHandler1(contextOk ? context : nullptr, result, site.unit, site.line, site.function); },
-                 [](Escape) {});
+    shieldedVoid(
+        [&] { nullParmHandler1(contextOk ? context : nullptr, result, site.unit, site.line, site.function); },
+        [](Escape) {});
     return failure;
   }
   return apiCall<F &, R>(context, result, failure, site, body);
@@ -281,8 +336,9 @@ R eventCall(VELM_AuditEvent *event, VELM_result *result, std::type_identity_t<R>
             F &&body) {
   const bool eventOk = handleOk(event, kEventMagic);
   if (!eventOk || result == nullptr) {
-    shieldedVoid([&] { nullParmHandler2(eventOk ? event : nullptr, result, site.unit, site.line, site.function); },
-                 [](Escape) {});
+    shieldedVoid(
+        [&] { nullParmHandler2(eventOk ? event : nullptr, result, site.unit, site.line, site.function); },
+        [](Escape) {});
     return failure;
   }
   return apiCall<F &, R>(event->context, result, failure, site, body);
@@ -299,7 +355,8 @@ inline void reportBadClient(VELM_AuditClientContext *context, VELM_result *resul
         result->maxErrors = 0;
         if (context != nullptr) {
           if (traceOn(context, TraceKind::Error))
-            traceLine(context->traceLogger, site.unit, site.function, site.line, "ERROR: client parameter is NULL");
+            traceLine(context->traceLogger, site.unit, site.function, site.line,
+                      "ERROR: client parameter is NULL");
         } else {
           processTraceLine(site.unit, site.function, site.line, "ERROR: client parameter is NULL");
         }

@@ -302,6 +302,7 @@ VELM_AuditClientContext *createContext(const VELM_Property *propertyList, VELM_r
     return nullptr;
   }
   setHandleMagic(context, kContextMagic);
+  OnUnwind discard([&] { deleteContext(context); });
   auto fail = [&]() -> VELM_AuditClientContext * {
     deleteContext(context);
     return nullptr;

@@ -171,6 +171,10 @@ VELM_AuditElement *auditElement_Create(VELM_AuditClientContext *context, const c
     return nullptr;
   }
   element->hash = hashFunc(element->name);
+  OnUnwind discard([&] {
+    element->value = nullptr;
+    auditElement_Delete(context, element, result);
+  });
   if (processEltValue(context, element, valueType, value, copyFlag, convertFlag, result) != 0) {
     element->value = nullptr;  // nothing was stored; the caller keeps its value
     auditElement_Delete(context, element, result);

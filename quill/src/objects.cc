@@ -271,7 +271,9 @@ QlgObject *qlgIntlGetObject(const char *name, const char *className) {
     qlgIntlReportMsg(62, QLG_STRING, clsName.c_str(), QLG_STRING, name, QLG_END);
     return nullptr;
   }
-  auto *o = new QlgObject;
+  // Owned here until the registry holds it, so a throw on the way leaks nothing.
+  auto owned = std::make_unique<QlgObject>();
+  QlgObject *o = owned.get();
   o->cls = cls;
   o->name = name;
   if (cls->kind == QLG_KIND_LOGGER) o->level.store(QLG_LEVEL_DEBUG_MIN);
@@ -280,6 +282,7 @@ QlgObject *qlgIntlGetObject(const char *name, const char *className) {
   o->registered = true;
   o->refCount = 2;  // the registry and the caller
   reg.emplace(o->name, o);
+  owned.release();
   qlgIntlLogMgrApplyCfg(o, o->name);
   return o;
 }
@@ -630,10 +633,10 @@ int QlgRemListener(QlgObject *object, QlgObject *listener) {
 QlgIterator *QlgGetListeners(QlgObject *object) {
   return qlgCall<QlgIterator *>(nullptr, [&]() -> QlgIterator * {
     if (!qlgIntlIsObject(object) || !hasListenerList(object)) return nullptr;
-    auto *it = new QlgIterator;
+    auto it = std::make_unique<QlgIterator>();
     it->objects = object->listeners;
     for (QlgObject *l : it->objects) ++l->refCount;
-    return it;
+    return it.release();
   });
 }
 
