@@ -20,7 +20,8 @@
 
 // ---- A failing operator new for this test program ----------------------------
 //
-// It allocates with malloc, so its operator delete frees with free; the
+// Every plain form allocates with malloc and frees with free (replaced
+// together, so no form pairs with the runtime's own); the
 // compiler cannot see that pairing once the two are inlined.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 //
@@ -42,8 +43,21 @@ void *operator new(std::size_t size) {
   if (void *p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
+void *operator new[](std::size_t size) { return operator new(size); }
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept {
+  try {
+    return operator new(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+void *operator new[](std::size_t size, const std::nothrow_t &tag) noexcept { return operator new(size, tag); }
 void operator delete(void *p) noexcept { std::free(p); }
 void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void *p) noexcept { std::free(p); }
+void operator delete[](void *p, std::size_t) noexcept { std::free(p); }
+void operator delete(void *p, const std::nothrow_t &) noexcept { std::free(p); }
+void operator delete[](void *p, const std::nothrow_t &) noexcept { std::free(p); }
 
 namespace {
 
@@ -166,10 +180,12 @@ TEST_F(BoundaryTest, ElementCallsTurnBadAllocIntoMessage1) {
   EXPECT_EQ(codes(r), std::vector<int>{1});
   r.clean();
   armAllocFailure(1);
-  EXPECT_EQ(VELM_AuditElement_AddStringElement(c(), parent, "aChildWithAVeryLongName.leaf", "v", 1, &r), nullptr);
+  EXPECT_EQ(VELM_AuditElement_AddStringElement(c(), parent, "aChildWithAVeryLongName.leaf", "v", 1, &r),
+            nullptr);
   EXPECT_TRUE(disarmAllocFailure());
   EXPECT_EQ(codes(r), std::vector<int>{1});
   EXPECT_EQ(parent->count, 0);
+  r.clean();
   EXPECT_EQ(VELM_AuditEvent_Delete(event, &r), 0);
 }
 
@@ -227,19 +243,21 @@ TEST_F(BoundaryTest, ContextEventAndElementHandlesOfAnotherKindOrPoisoned) {
     const char *named;  // message 9: the parameter named
   };
   const Case wrongKind[] = {
-      {"event as context", [&] { return (long)VELM_AuditClientContext_GetTraceLevel(eventAsContext, &r); }, -1,
-       10, nullptr},
-      {"event as context, create", [&] { return (long)(VELM_AuditEvent_Create(eventAsContext, "T", &r) != nullptr); },
-       0, 10, nullptr},
-      {"element as event", [&] { return (long)(VELM_AuditEvent_GetType(elementAsEvent, &r) != nullptr); }, 0, 12,
-       nullptr},
-      {"element as event, validate", [&] { return (long)VELM_AuditEvent_Validate(elementAsEvent, &r); }, -1, 12,
-       nullptr},
+      {"event as context", [&] { return (long)VELM_AuditClientContext_GetTraceLevel(eventAsContext, &r); },
+       -1, 10, nullptr},
+      {"event as context, create",
+       [&] { return (long)(VELM_AuditEvent_Create(eventAsContext, "T", &r) != nullptr); }, 0, 10, nullptr},
+      {"element as event", [&] { return (long)(VELM_AuditEvent_GetType(elementAsEvent, &r) != nullptr); }, 0,
+       12, nullptr},
+      {"element as event, validate", [&] { return (long)VELM_AuditEvent_Validate(elementAsEvent, &r); }, -1,
+       12, nullptr},
       {"event as element", [&] { return (long)VELM_AuditElement_IsStatic(c(), eventAsElement, &r); }, -1, 9,
        "element_Handle"},
       {"event as parent element",
-       [&] { return (long)(VELM_AuditElement_AddIntegerElement(c(), eventAsElement, "x", 1, &r) != nullptr); }, 0, 9,
-       "parentElement"},
+       [&] {
+         return (long)(VELM_AuditElement_AddIntegerElement(c(), eventAsElement, "x", 1, &r) != nullptr);
+       },
+       0, 9, "parentElement"},
   };
   for (const Case &k : wrongKind) {
     SCOPED_TRACE(k.what);
@@ -288,8 +306,8 @@ struct Family {
 char *kNames[] = {const_cast<char *>("n1"), nullptr};
 
 template <typename R>
-std::function<int(VELM_AuditClientContext *, void *, VELM_result *)> deleter(int (*fn)(VELM_AuditClientContext *,
-                                                                                        R *, VELM_result *)) {
+std::function<int(VELM_AuditClientContext *, void *, VELM_result *)> deleter(
+    int (*fn)(VELM_AuditClientContext *, R *, VELM_result *)) {
   return [fn](VELM_AuditClientContext *c, void *h, VELM_result *r) { return fn(c, static_cast<R *>(h), r); };
 }
 
@@ -297,24 +315,30 @@ const std::vector<Family> &families() {
   using C = VELM_AuditClientContext *;
   using Res = VELM_result *;
   static const std::vector<Family> all = {
-      {"Attribute", "attribute_Handle", [](C c, Res r) -> void * { return VELM_Attribute_Create(c, "n", "v", nullptr, r); },
+      {"Attribute", "attribute_Handle",
+       [](C c, Res r) -> void * { return VELM_Attribute_Create(c, "n", "v", nullptr, r); },
        deleter(&VELM_Attribute_Delete)},
       {"AttributePermissionInfo", "attributePermissionInfo_Handle",
-       [](C c, Res r) -> void * { return VELM_AttributePermissionInfo_Create(c, kNames, kNames, kNames, kNames, r); },
+       [](C c, Res r) -> void * {
+         return VELM_AttributePermissionInfo_Create(c, kNames, kNames, kNames, kNames, r);
+       },
        deleter(&VELM_AttributePermissionInfo_Delete)},
       {"ComponentId", "componentId_Handle",
        [](C c, Res r) -> void * {
-         return VELM_ComponentId_Create(c, "h", "IPV4", "app", nullptr, "comp", "ct", "cit", "sub", nullptr, nullptr,
-                                        nullptr, r);
+         return VELM_ComponentId_Create(c, "h", "IPV4", "app", nullptr, "comp", "ct", "cit", "sub", nullptr,
+                                        nullptr, nullptr, r);
        },
        deleter(&VELM_ComponentId_Delete)},
       {"HTTPURLInfo", "HTTPURLInfo_Handle",
-       [](C c, Res r) -> void * { return VELM_HTTPURLInfo_Create(c, "http://x/", "GET", 200, nullptr, nullptr, r); },
+       [](C c, Res r) -> void * {
+         return VELM_HTTPURLInfo_Create(c, "http://x/", "GET", 200, nullptr, nullptr, r);
+       },
        deleter(&VELM_HTTPURLInfo_Delete)},
       {"MembershipInfo", "membershipInfo__Handle",
        [](C c, Res r) -> void * { return VELM_MembershipInfo_Create(c, "group", nullptr, nullptr, r); },
        deleter(&VELM_MembershipInfo_Delete)},
-      {"MgmtInfo", "mgmtInfo_Handle", [](C c, Res r) -> void * { return VELM_MgmtInfo_Create(c, nullptr, "cmd", 1, r); },
+      {"MgmtInfo", "mgmtInfo_Handle",
+       [](C c, Res r) -> void * { return VELM_MgmtInfo_Create(c, nullptr, "cmd", 1, r); },
        deleter(&VELM_MgmtInfo_Delete)},
       {"MsgDataElement", "msgDataElement_Handle",
        [](C c, Res r) -> void * {
@@ -328,7 +352,9 @@ const std::vector<Family> &families() {
        [](C c, Res r) -> void * { return VELM_PerfInfo_Create(c, "p", "d", 1, "ms", 2, 0, 1, "avg", r); },
        deleter(&VELM_PerfInfo_Delete)},
       {"PermissionInfo", "permissionInfo_Handle",
-       [](C c, Res r) -> void * { return VELM_PermissionInfo_Create(c, kNames, kNames, kNames, kNames, kNames, r); },
+       [](C c, Res r) -> void * {
+         return VELM_PermissionInfo_Create(c, kNames, kNames, kNames, kNames, kNames, r);
+       },
        deleter(&VELM_PermissionInfo_Delete)},
       {"PolicyInfo", "policyInfo_Handle",
        [](C c, Res r) -> void * { return VELM_PolicyInfo_Create(c, "p", "b", "t", "d", nullptr, 1, r); },
@@ -352,8 +378,8 @@ const std::vector<Family> &families() {
        deleter(&VELM_TargetInfo_Delete)},
       {"UserInfo", "userInfo_Handle",
        [](C c, Res r) -> void * {
-         return VELM_UserInfo_Create(c, "ru", "au", 1, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 1,
-                                     r);
+         return VELM_UserInfo_Create(c, "ru", "au", 1, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, 1, r);
        },
        deleter(&VELM_UserInfo_Delete)},
       {"WorkItemInfo", "workItemInfo_Handle",
@@ -416,8 +442,12 @@ TEST_F(BoundaryTest, RecordGettersRefuseAnotherFamily) {
 }
 
 TEST(HandleMagic, KindsAreDistinctAndOnlyTheFirstWordCounts) {
-  const uint32_t kinds[] = {velm::kContextMagic, velm::kClientMagic, velm::kEventMagic, velm::kElementMagic,
-                            velm::recordMagic<VELM_Attribute>(), velm::recordMagic<VELM_UserInfo>(),
+  const uint32_t kinds[] = {velm::kContextMagic,
+                            velm::kClientMagic,
+                            velm::kEventMagic,
+                            velm::kElementMagic,
+                            velm::recordMagic<VELM_Attribute>(),
+                            velm::recordMagic<VELM_UserInfo>(),
                             velm::kDeadMagic};
   for (size_t i = 0; i < std::size(kinds); ++i)
     for (size_t j = i + 1; j < std::size(kinds); ++j) EXPECT_NE(kinds[i], kinds[j]);
@@ -442,8 +472,8 @@ TEST(BoundaryTrace, EntryAndExitLinesNameThePublicFunction) {
   VELM_AuditEvent *event = VELM_AuditEvent_Create(ctx.get(), "AUDIT_AUTHZ", &r);
   ASSERT_NE(event, nullptr);
   EXPECT_NE(VELM_AuditEvent_AddStringElement(event, "action", "read", 1, &r), nullptr);
-  VELM_UserInfo *user =
-      VELM_UserInfo_Create(ctx.get(), "ru", "au", 1, nullptr, "dom", nullptr, nullptr, nullptr, nullptr, nullptr, 1, &r);
+  VELM_UserInfo *user = VELM_UserInfo_Create(ctx.get(), "ru", "au", 1, nullptr, "dom", nullptr, nullptr,
+                                             nullptr, nullptr, nullptr, 1, &r);
   ASSERT_NE(user, nullptr);
   char *domain = VELM_UserInfo_GetDomain(ctx.get(), user, &r);
   VELM_Free(domain);
@@ -460,9 +490,9 @@ TEST(BoundaryTrace, EntryAndExitLinesNameThePublicFunction) {
         return true;
     return false;
   };
-  for (const char *fn : {"VELM_AuditClientContext_Create", "VELM_AuditEvent_Create", "VELM_AuditEvent_AddStringElement",
-                         "VELM_UserInfo_Create", "VELM_UserInfo_GetDomain", "VELM_UserInfo_Delete",
-                         "VELM_AuditEvent_Delete"}) {
+  for (const char *fn : {"VELM_AuditClientContext_Create", "VELM_AuditEvent_Create",
+                         "VELM_AuditEvent_AddStringElement", "VELM_UserInfo_Create",
+                         "VELM_UserInfo_GetDomain", "VELM_UserInfo_Delete", "VELM_AuditEvent_Delete"}) {
     SCOPED_TRACE(fn);
     EXPECT_TRUE(hasLine(fn, " ENTRY"));
     EXPECT_TRUE(hasLine(fn, " EXIT"));
@@ -470,7 +500,8 @@ TEST(BoundaryTrace, EntryAndExitLinesNameThePublicFunction) {
   EXPECT_TRUE(hasLine("VELM_AuditClientContext_Delete", " ENTRY"));
   // Internal twins keep their own names; helpers never show up.
   EXPECT_TRUE(hasLine("userInfo_Create", " ENTRY"));
-  for (const char *helper : {"[createContext]", "[addTyped]", "[operator()]", "[infoStringGetter]", "[apiCall]"})
+  for (const char *helper :
+       {"[createContext]", "[addTyped]", "[operator()]", "[infoStringGetter]", "[apiCall]"})
     EXPECT_EQ(trace.find(helper), std::string::npos) << helper;
 }
 
