@@ -314,19 +314,29 @@ R apiCall(VELM_AuditClientContext *context, VELM_result *result, std::type_ident
       failure, [&]() -> R { return body(call); }, [&](Escape kind) { call.escaped(kind); });
 }
 
+// The check of contextCall and eventCall: an unusable handle (passed on as
+// null) or a null result goes to nullParm and gives failure; otherwise body
+// runs with the context that contextOf finds from the handle.
+template <typename H, typename R, typename C, typename F>
+R checkedCall(H *handle, uint32_t magic, int (*nullParm)(H *, VELM_result *, const char *, int, const char *),
+              C contextOf, VELM_result *result, R failure, const ApiSite &site, F &body) {
+  const bool usable = handleOk(handle, magic);
+  if (!usable || result == nullptr) {
+    shieldedVoid([&] { nullParm(usable ? handle : nullptr, result, site.unit, site.line, site.function); },
+                 [](Escape) {});
+    return failure;
+  }
+  return apiCall<F &, R>(contextOf(handle), result, failure, site, body);
+}
+
 // A public call that takes a context: a null or unusable context or a null
 // result goes to nullParmHandler1 (message 10) and gives failure.
 template <typename F, typename R = std::invoke_result_t<F &, ApiCall &>>
 R contextCall(VELM_AuditClientContext *context, VELM_result *result, std::type_identity_t<R> failure,
               const ApiSite &site, F &&body) {
-  const bool contextOk = handleOk(context, kContextMagic);
-  if (!contextOk || result == nullptr) {
-    shieldedVoid(
-        [&] { nullParmHandler1(contextOk ? context : nullptr, result, site.unit, site.line, site.function); },
-        [](Escape) {});
-    return failure;
-  }
-  return apiCall<F &, R>(context, result, failure, site, body);
+  return checkedCall<VELM_AuditClientContext, R>(
+      context, kContextMagic, &nullParmHandler1, [](VELM_AuditClientContext *c) { return c; }, result, failure,
+      site, body);
 }
 
 // A public call that takes an event: a null or unusable event or a null
@@ -334,14 +344,9 @@ R contextCall(VELM_AuditClientContext *context, VELM_result *result, std::type_i
 template <typename F, typename R = std::invoke_result_t<F &, ApiCall &>>
 R eventCall(VELM_AuditEvent *event, VELM_result *result, std::type_identity_t<R> failure, const ApiSite &site,
             F &&body) {
-  const bool eventOk = handleOk(event, kEventMagic);
-  if (!eventOk || result == nullptr) {
-    shieldedVoid(
-        [&] { nullParmHandler2(eventOk ? event : nullptr, result, site.unit, site.line, site.function); },
-        [](Escape) {});
-    return failure;
-  }
-  return apiCall<F &, R>(event->context, result, failure, site, body);
+  return checkedCall<VELM_AuditEvent, R>(
+      event, kEventMagic, &nullParmHandler2, [](VELM_AuditEvent *e) { return e->context; }, result, failure, site,
+      body);
 }
 
 // A null or unusable client handle (message 13, taken from context's
