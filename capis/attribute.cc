@@ -32,7 +32,7 @@ int attribute_Delete(VELM_AuditClientContext *context, VELM_Attribute *attribute
   infoFreeString(attribute->name);
   infoFreeString(attribute->value);
   infoFreeString(attribute->source);
-  std::free(attribute);
+  releaseHandle(attribute);
   return 0;
 }
 
@@ -42,13 +42,13 @@ extern "C" {
 
 VELM_Attribute *VELM_Attribute_Create(VELM_AuditClientContext *context, const char *name, const char *value,
                                       const char *source, VELM_result *result) {
-  if (!velm::infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return velm::attribute_Create(context, name, value, source, 1, result);
+  return velm::contextCall(context, result, nullptr, VELM_API_SITE, [&](velm::ApiCall &) {
+    return velm::attribute_Create(context, name, value, source, 1, result);
+  });
 }
 
 int VELM_Attribute_Delete(VELM_AuditClientContext *context, VELM_Attribute *attribute, VELM_result *result) {
-  return velm::infoPublicDelete(context, attribute, kHandle, velm::attribute_Delete, VELM_INFO_SITE, result);
+  return velm::infoPublicDelete(context, attribute, kHandle, velm::attribute_Delete, VELM_API_SITE, result);
 }
 
 VELM_INFO_STRING_GETTER(Attribute, GetName, name, kHandle)

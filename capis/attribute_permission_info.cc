@@ -43,7 +43,7 @@ int attributePermissionInfo_Delete(VELM_AuditClientContext *context, VELM_Attrib
   infoReleaseStringArray(context, record->checked, rc, result);
   infoReleaseStringArray(context, record->granted, rc, result);
   infoReleaseStringArray(context, record->denied, rc, result);
-  std::free(record);
+  releaseHandle(record);
   return rc;
 }
 
@@ -55,14 +55,14 @@ VELM_AttributePermissionInfo *VELM_AttributePermissionInfo_Create(VELM_AuditClie
                                                                   char *const *attributeNames,
                                                                   char *const *checked, char *const *granted,
                                                                   char *const *denied, VELM_result *result) {
-  if (!infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return attributePermissionInfo_Create(context, attributeNames, checked, granted, denied, 1, result);
+  return contextCall(context, result, nullptr, VELM_API_SITE, [&](ApiCall &) {
+    return attributePermissionInfo_Create(context, attributeNames, checked, granted, denied, 1, result);
+  });
 }
 
 int VELM_AttributePermissionInfo_Delete(VELM_AuditClientContext *context,
                                         VELM_AttributePermissionInfo *attrPermInfo, VELM_result *result) {
-  return infoPublicDelete(context, attrPermInfo, kHandle, &attributePermissionInfo_Delete, VELM_INFO_SITE,
+  return infoPublicDelete(context, attrPermInfo, kHandle, &attributePermissionInfo_Delete, VELM_API_SITE,
                           result);
 }
 
@@ -70,26 +70,26 @@ char **VELM_AttributePermissionInfo_GetAttributeNames(VELM_AuditClientContext *c
                                                       const VELM_AttributePermissionInfo *attrPermInfo,
                                                       VELM_result *result) {
   return infoStringArrayGetter(context, attrPermInfo, &VELM_AttributePermissionInfo::attributeNames, kHandle,
-                               VELM_INFO_SITE, result);
+                               VELM_API_SITE, result);
 }
 
 char **VELM_AttributePermissionInfo_GetChecked(VELM_AuditClientContext *context,
                                                const VELM_AttributePermissionInfo *attrPermInfo,
                                                VELM_result *result) {
   return infoStringArrayGetter(context, attrPermInfo, &VELM_AttributePermissionInfo::checked, kHandle,
-                               VELM_INFO_SITE, result);
+                               VELM_API_SITE, result);
 }
 
 char **VELM_AttributePermissionInfo_GetGranted(VELM_AuditClientContext *context,
                                                const VELM_AttributePermissionInfo *attrPermInfo,
                                                VELM_result *result) {
   return infoStringArrayGetter(context, attrPermInfo, &VELM_AttributePermissionInfo::granted, kHandle,
-                               VELM_INFO_SITE, result);
+                               VELM_API_SITE, result);
 }
 
 char **VELM_AttributePermissionInfo_GetDenied(VELM_AuditClientContext *context,
                                               const VELM_AttributePermissionInfo *attrPermInfo,
                                               VELM_result *result) {
   return infoStringArrayGetter(context, attrPermInfo, &VELM_AttributePermissionInfo::denied, kHandle,
-                               VELM_INFO_SITE, result);
+                               VELM_API_SITE, result);
 }

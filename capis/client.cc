@@ -47,27 +47,10 @@ constexpr auto kCacheRecheck = std::chrono::milliseconds(200);
 
 constexpr const char *kCreate = "VELM_AuditClient_Create";
 constexpr const char *kSend = "VELM_AuditClient_SendEvent";
-constexpr const char *kDelete = "VELM_AuditClient_Delete";
 
 constexpr int kNever = 0;
 constexpr int kAlways = 1;
 constexpr int kAuto = 2;
-
-// The id table's mutex is a pthread mutex shared with the context.
-class PthreadLock {
- public:
-  explicit PthreadLock(pthread_mutex_t *m) : m_(m), locked_(pthread_mutex_lock(m) == 0) {}
-  ~PthreadLock() {
-    if (locked_) pthread_mutex_unlock(m_);
-  }
-  PthreadLock(const PthreadLock &) = delete;
-  PthreadLock &operator=(const PthreadLock &) = delete;
-  bool locked() const { return locked_; }
-
- private:
-  pthread_mutex_t *m_;
-  bool locked_;
-};
 
 // Settings the deletion shortens so that the threads give up quickly.
 struct SavedSettings {
@@ -206,7 +189,7 @@ int createGIId(VELM_AuditClientContext *context, char *buf, VELM_result *result)
   VelmUuid uuid{};
   uint32_t sequence = 0;
   {
-    PthreadLock lock(&table->mutex);
+    PthreadLock lock(table->mutex);
     if (velm_create_uuid(context, &uuid, result) != 0) {
       VELM_TRACE_ERROR(context, "ERROR: cannot create uuid");
       return -1;
@@ -242,7 +225,6 @@ int writeEvent(VELM_AuditClientContext *context, VELM_AuditEvent *event, VELM_re
 }
 
 VELM_AuditClient *auditClient_Create(VELM_AuditClientContext *context, VELM_result *result) {
-  ::velm::ScopedTrace trace(context, kVelmTraceUnit, kCreate, __LINE__);
   if (context->client != nullptr) {
     CLIENT_RECORD(context, result, kCreate, 61);
     CLIENT_ERROR(context, kCreate, "ERROR: tried to create a 2nd client for this context");
@@ -256,7 +238,7 @@ VELM_AuditClient *auditClient_Create(VELM_AuditClientContext *context, VELM_resu
   }
   client->context = context;
   auto release = [client] {
-    client->magic = kClientDeadMagic;
+    poisonHandle(client);
     delete client;
   };
   auto teardown = [client, result] {
@@ -344,7 +326,6 @@ VELM_AuditClient *auditClient_Create(VELM_AuditClientContext *context, VELM_resu
 
 int auditClient_SendEvent(VELM_AuditClient *client, VELM_AuditEvent *event, VELM_result *result) {
   VELM_AuditClientContext *context = client->context;
-  ::velm::ScopedTrace trace(context, kVelmTraceUnit, kSend, __LINE__);
   if (checkEvent(event->context, event, result) != 0) return -1;
   if (createGIIdElement(context, event, result) != 0) {
     CLIENT_ERROR(context, kSend, "ERROR returned by createGIIdElement");
@@ -440,7 +421,7 @@ void auditClient_Delete(VELM_AuditClient *client, VELM_result *result) {
   restoreSettings(context, saved);
   eventQueue_Delete(client, result);
   if (context->client == client) context->client = nullptr;
-  client->magic = kClientDeadMagic;
+  poisonHandle(client);
   delete client;
 }
 
@@ -449,102 +430,66 @@ void auditClient_Delete(VELM_AuditClient *client, VELM_result *result) {
 extern "C" {
 
 VELM_API VELM_AuditClient *VELM_AuditClient_Create(VELM_AuditClientContext *context, VELM_result *result) {
-  if (context == nullptr || result == nullptr) {
-    nullParmHandler1(context, result, kVelmTraceUnit, __LINE__, "[VELM_AuditClient_Create]");
-    return nullptr;
-  }
-  result->numErrors = 0;
-  result->maxErrors = 0;
-  try {
-    return velm::auditClient_Create(context, result);
-  } catch (const std::bad_alloc &) {
-    VELM_RECORD(context, result, 1);
-    return nullptr;
-  } catch (...) {
-    return nullptr;
-  }
+  return velm::contextCall(context, result, nullptr, VELM_API_SITE,
+                           [&](velm::ApiCall &) { return velm::auditClient_Create(context, result); });
 }
 
 VELM_API int VELM_AuditClient_SendEvent(VELM_AuditClient *client, VELM_AuditEvent *event, VELM_result *result) {
-  if (event == nullptr || result == nullptr) {
-    nullParmHandler2(event, result, kVelmTraceUnit, __LINE__, "[VELM_AuditClient_SendEvent]");
-    return -1;
-  }
-  result->numErrors = 0;
-  result->maxErrors = 0;
-  VELM_AuditClientContext *eventContext = event->context;
-  if (!velm::validClient(client)) {
-    VELM_RECORD(eventContext, result, 13);
-    VELM_TRACE_ERROR(eventContext, "ERROR: client parameter is NULL");
-    return -1;
-  }
-  try {
+  // The client is checked before "ENTRY", with the event's context for the message.
+  return velm::eventCall(event, result, -1, VELM_API_SITE_OWN_ENTRY, [&](velm::ApiCall &call) {
+    if (!velm::validClient(client)) {
+      call.record(13);
+      call.error("ERROR: client parameter is NULL");
+      return -1;
+    }
+    call.entry("ENTRY");
     return velm::auditClient_SendEvent(client, event, result);
-  } catch (const std::bad_alloc &) {
-    VELM_RECORD(client->context, result, 1);
-    return -1;
-  } catch (...) {
-    return -1;
-  }
+  });
 }
 
 VELM_API int VELM_AuditClient_Delete(VELM_AuditClient *client, VELM_result *result) {
   if (result == nullptr) {
-    nullParmHandler1(nullptr, result, kVelmTraceUnit, __LINE__, "[VELM_AuditClient_Delete]");
+    nullParmHandler1(nullptr, result, kVelmTraceUnit, __LINE__, __func__);
     return -1;
   }
-  result->numErrors = 0;
-  result->maxErrors = 0;
   if (!velm::validClient(client)) {
-    VELM_RECORD(nullptr, result, 13);
+    velm::reportBadClient(nullptr, result, VELM_API_SITE);
     return -1;
   }
-  VELM_AuditClientContext *context = client->context;
-  velm::ScopedTrace trace(context, kVelmTraceUnit, velm::kDelete, __LINE__);
-  try {
+  return velm::apiCall(client->context, result, -1, VELM_API_SITE, [&](velm::ApiCall &) {
     velm::auditClient_Delete(client, result);
     return 0;
-  } catch (const std::bad_alloc &) {
-    VELM_RECORD(context, result, 1);
-    return -1;
-  } catch (...) {
-    return -1;
-  }
+  });
 }
 
 VELM_API int VELM_AuditClient_GetStats(VELM_AuditClient *client, VELM_DeliveryStats *stats, VELM_result *result) {
   if (result == nullptr) {
-    nullParmHandler1(nullptr, result, kVelmTraceUnit, __LINE__, "[VELM_AuditClient_GetStats]");
+    nullParmHandler1(nullptr, result, kVelmTraceUnit, __LINE__, __func__);
     return -1;
   }
-  result->numErrors = 0;
-  result->maxErrors = 0;
   if (!velm::validClient(client)) {
-    VELM_RECORD(nullptr, result, 13);
+    velm::reportBadClient(nullptr, result, VELM_API_SITE);
     return -1;
   }
-  VELM_AuditClientContext *context = client->context;
-  if (stats == nullptr) {
-    VELM_RECORD(context, result, 9, "stats");
-    return -1;
-  }
-  VELM_ENTRY_EXIT(context);
-  VELM_DeliveryStats out{};
-  if (const velm::DeliveryStats *s = context->stats; s != nullptr) {
-    out.eventsAccepted = s->eventsAccepted.load();
-    out.eventsDelivered = s->eventsDelivered.load();
-    out.batchesSent = s->batchesSent.load();
-    out.retries = s->retries.load();
-    out.eventsCached = s->eventsCached.load();
-    out.eventsDiscarded = s->eventsDiscarded.load();
-    out.eventsRejected = s->eventsRejected.load();
-  }
-  if (velm::eventQueue *queue = client->queue.get(); queue != nullptr) {
-    std::scoped_lock lock(queue->lock);
-    out.queueDepth = static_cast<uint64_t>(queue->size);
-  }
-  *stats = out;
-  return 0;
+  return velm::apiCall(client->context, result, -1, VELM_API_SITE, [&](velm::ApiCall &call) {
+    if (!call.require(stats, "stats")) return -1;
+    VELM_DeliveryStats out{};
+    if (const velm::DeliveryStats *s = client->context->stats; s != nullptr) {
+      out.eventsAccepted = s->eventsAccepted.load();
+      out.eventsDelivered = s->eventsDelivered.load();
+      out.batchesSent = s->batchesSent.load();
+      out.retries = s->retries.load();
+      out.eventsCached = s->eventsCached.load();
+      out.eventsDiscarded = s->eventsDiscarded.load();
+      out.eventsRejected = s->eventsRejected.load();
+    }
+    if (velm::eventQueue *queue = client->queue.get(); queue != nullptr) {
+      std::scoped_lock lock(queue->lock);
+      out.queueDepth = static_cast<uint64_t>(queue->size);
+    }
+    *stats = out;
+    return 0;
+  });
 }
 
 }  // extern "C"

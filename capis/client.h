@@ -6,15 +6,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "capis/api_guard.h"
 #include "capis/event_queue.h"
 #include "velm.h"
 
 namespace velm {
-
-// First word of a live client; poisoned on delete so that a stale handle is
-// refused instead of used.
-inline constexpr uint32_t kClientMagic = 0x564C4D43u;      // "VLMC"
-inline constexpr uint32_t kClientDeadMagic = 0xDEADC11Eu;
 
 // Length of a global instance id, without its NUL.
 inline constexpr int kGIIdLength = 53;
@@ -23,7 +19,7 @@ inline constexpr int kGIIdLength = 53;
 
 // One per context. Created and freed by the library.
 struct VELM_AuditClient {
-  uint32_t magic = velm::kClientMagic;
+  uint32_t magic = velm::kClientMagic;  // checked handle (api_guard.h)
   VELM_AuditClientContext *context = nullptr;
   // The client's reference to its queue (null with useDiskCache "always");
   // the queue threads hold their own.
@@ -40,9 +36,7 @@ int auditClient_SendEvent(VELM_AuditClient *client, VELM_AuditEvent *event, VELM
 void auditClient_Delete(VELM_AuditClient *client, VELM_result *result);
 
 // True when client is a live client handle.
-inline bool validClient(const VELM_AuditClient *client) {
-  return client != nullptr && client->magic == kClientMagic;
-}
+inline bool validClient(const VELM_AuditClient *client) { return handleOk(client, kClientMagic); }
 
 // Synchronous hand-over of one event to the transport. 0 or another non-(-1)
 // result: the event has been deleted. -1: it stays with the caller.

@@ -53,7 +53,7 @@ int componentId_Delete(VELM_AuditClientContext *context, VELM_ComponentId *compo
                        &componentId->componentIdType, &componentId->subcomponent, &componentId->instanceId,
                        &componentId->processId, &componentId->threadId})
     infoFreeString(*field);
-  std::free(componentId);
+  releaseHandle(componentId);
   return 0;
 }
 
@@ -67,15 +67,15 @@ VELM_ComponentId *VELM_ComponentId_Create(VELM_AuditClientContext *context, cons
                                           const char *componentType, const char *componentIdType,
                                           const char *subcomponent, const char *instanceId, const char *processId,
                                           const char *threadId, VELM_result *result) {
-  if (!velm::infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return velm::componentId_Create(context, location, locationType, application, executionEnvironment, component,
-                                  componentType, componentIdType, subcomponent, instanceId, processId, threadId, 1,
-                                  result);
+  return velm::contextCall(context, result, nullptr, VELM_API_SITE, [&](velm::ApiCall &) {
+    return velm::componentId_Create(context, location, locationType, application, executionEnvironment, component,
+                                    componentType, componentIdType, subcomponent, instanceId, processId, threadId, 1,
+                                    result);
+  });
 }
 
 int VELM_ComponentId_Delete(VELM_AuditClientContext *context, VELM_ComponentId *componentId, VELM_result *result) {
-  return velm::infoPublicDelete(context, componentId, kHandle, velm::componentId_Delete, VELM_INFO_SITE, result);
+  return velm::infoPublicDelete(context, componentId, kHandle, velm::componentId_Delete, VELM_API_SITE, result);
 }
 
 VELM_INFO_STRING_GETTER(ComponentId, GetLocation, location, kHandle)

@@ -16,6 +16,7 @@
 #include <new>
 #include <string>
 
+#include "capis/api_guard.h"
 #include "capis/errors.h"
 #include "capis/properties.h"
 #include "capis/runtimes.h"
@@ -28,18 +29,6 @@ VELM_TRACE_UNIT("context");
 namespace velm {
 
 namespace {
-
-// Holds a pthread mutex for a scope.
-class PthreadLock {
- public:
-  explicit PthreadLock(pthread_mutex_t &m) : m_(m) { pthread_mutex_lock(&m_); }
-  ~PthreadLock() { pthread_mutex_unlock(&m_); }
-  PthreadLock(const PthreadLock &) = delete;
-  PthreadLock &operator=(const PthreadLock &) = delete;
-
- private:
-  pthread_mutex_t &m_;
-};
 
 VELMCommonRec *commonRec = nullptr;
 std::once_flag commonOnce;
@@ -300,15 +289,22 @@ void deleteContext(VELM_AuditClientContext *context) {
   freeProperties(context);
   std::free(context->installDir);
   delete context->stats;
-  std::free(context);
+  releaseHandle(context);
 }
 
 VELM_AuditClientContext *createContext(const VELM_Property *propertyList, VELM_result *result) {
+  return createContext(propertyList, result, ApiSite{kVelmTraceUnit, __func__, __LINE__});
+}
+
+VELM_AuditClientContext *createContext(const VELM_Property *propertyList, VELM_result *result,
+                                       const ApiSite &site) {
   auto *context = static_cast<VELM_AuditClientContext *>(std::calloc(1, sizeof(VELM_AuditClientContext)));
   if (context == nullptr) {
     VELM_RECORD(nullptr, result, 1);
     return nullptr;
   }
+  setHandleMagic(context, kContextMagic);
+  OnUnwind discard([&] { deleteContext(context); });
   auto fail = [&]() -> VELM_AuditClientContext * {
     deleteContext(context);
     return nullptr;
@@ -344,7 +340,9 @@ VELM_AuditClientContext *createContext(const VELM_Property *propertyList, VELM_r
     return fail();
   }
 
-  VELM_TRACE_ENTRY(context);
+  // The context exists only from here on, so "ENTRY" is written here, under
+  // the name of the call that asked for it.
+  if (traceOn(context, TraceKind::Entry)) traceLine(context->traceLogger, site.unit, site.function, site.line, "ENTRY");
   traceProperties(context, propertyList);
   if (badLocale != nullptr) {
     VELM_TRACE_WARNING(context, "WARNING: the value of the %s property, %s, is invalid, using default error messages.",
@@ -362,7 +360,7 @@ VELM_AuditClientContext *createContext(const VELM_Property *propertyList, VELM_r
   if (joinCommon(context, result) != 0) return fail();
   // The secure environment of an https context, and the connections.
   if (initializeTransport(context, result) != 0) return fail();
-  VELM_TRACE_EXIT(context);
+  if (traceOn(context, TraceKind::Entry)) traceLine(context->traceLogger, site.unit, site.function, site.line, "EXIT");
   return context;
 }
 
@@ -373,54 +371,37 @@ extern "C" {
 VELM_API VELM_AuditClientContext *VELM_AuditClientContext_Create(const VELM_Property *propertyList,
                                                                  VELM_result *result) {
   if (result == nullptr) return nullptr;
-  result->numErrors = 0;
-  result->maxErrors = 0;
-  try {
-    return velm::createContext(propertyList, result);
-  } catch (...) {
-    errorHandler(nullptr, 1, result, 0, 0);
-    return nullptr;
-  }
+  // No context yet: createContext traces "ENTRY" and "EXIT" once it has one.
+  const velm::ApiSite site = VELM_API_SITE_OWN_ENTRY;
+  return velm::apiCall(nullptr, result, nullptr, site, [&](velm::ApiCall &) {
+    return velm::createContext(propertyList, result, site);
+  });
 }
 
 VELM_API int VELM_AuditClientContext_Delete(VELM_AuditClientContext *context, VELM_result *result) {
-  if (context == nullptr || result == nullptr) {
-    nullParmHandler1(context, result, kVelmTraceUnit, __LINE__, "[VELM_AuditClientContext_Delete]");
-    return -1;
-  }
-  result->numErrors = 0;
-  result->maxErrors = 0;
-  VELM_TRACE_ENTRY(context);
-  velm::deleteContext(context);
-  return 0;
+  return velm::contextCall(context, result, -1, VELM_API_SITE, [&](velm::ApiCall &call) {
+    call.contextGone();
+    velm::deleteContext(context);
+    return 0;
+  });
 }
 
 VELM_API int VELM_AuditClientContext_SetTraceLevel(VELM_AuditClientContext *context, int level,
                                                    VELM_result *result) {
-  if (context == nullptr || result == nullptr) {
-    nullParmHandler1(context, result, kVelmTraceUnit, __LINE__, "[VELM_AuditClientContext_SetTraceLevel]");
-    return -1;
-  }
-  result->numErrors = 0;
-  result->maxErrors = 0;
-  VELM_TRACE_ENTRY(context);
-  if (context->traceFilePath == nullptr) return -1;
-  __atomic_store_n(&context->traceLevel, level, __ATOMIC_RELAXED);
-  VELM_TRACE_EXIT_VALUE(context, "EXIT: trace level set to = %d", level);
-  return 0;
+  return velm::contextCall(context, result, -1, VELM_API_SITE, [&](velm::ApiCall &call) {
+    if (context->traceFilePath == nullptr) return -1;
+    __atomic_store_n(&context->traceLevel, level, __ATOMIC_RELAXED);
+    call.exitWith("EXIT: trace level set to = %d", level);
+    return 0;
+  });
 }
 
 VELM_API int VELM_AuditClientContext_GetTraceLevel(VELM_AuditClientContext *context, VELM_result *result) {
-  if (context == nullptr || result == nullptr) {
-    nullParmHandler1(context, result, kVelmTraceUnit, __LINE__, "[VELM_AuditClientContext_GetTraceLevel]");
-    return -1;
-  }
-  result->numErrors = 0;
-  result->maxErrors = 0;
-  VELM_TRACE_ENTRY(context);
-  const int level = __atomic_load_n(&context->traceLevel, __ATOMIC_RELAXED);
-  VELM_TRACE_EXIT_VALUE(context, "EXIT: returning trace level = %d", level);
-  return level;
+  return velm::contextCall(context, result, -1, VELM_API_SITE, [&](velm::ApiCall &call) {
+    const int level = __atomic_load_n(&context->traceLevel, __ATOMIC_RELAXED);
+    call.exitWith("EXIT: returning trace level = %d", level);
+    return level;
+  });
 }
 
 VELM_API const char *getVELMCClientVersion(void) { return "VELM_C_CLIENT_VERSION=6.0.0.1"; }

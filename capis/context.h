@@ -45,12 +45,30 @@ struct VELMCommonRec {
   GIIdTable *giidTable;
 };
 
+// Holds a pthread mutex (VELMCommon's, the id table's) for a scope.
+class PthreadLock {
+ public:
+  explicit PthreadLock(pthread_mutex_t &m) : m_(m) { pthread_mutex_lock(&m_); }
+  ~PthreadLock() { pthread_mutex_unlock(&m_); }
+  PthreadLock(const PthreadLock &) = delete;
+  PthreadLock &operator=(const PthreadLock &) = delete;
+
+ private:
+  pthread_mutex_t &m_;
+};
+
 // The process-wide record, or null when its allocation failed. The first
 // call creates it (once per process, safe from any thread).
 VELMCommonRec *velmCommon();
 
-// Internal twins of VELM_AuditClientContext_Create and _Delete.
+struct ApiSite;  // api_guard.h
+
+// Internal twins of VELM_AuditClientContext_Create and _Delete. The context
+// only exists part-way through creation, so createContext writes the "ENTRY"
+// and "EXIT" lines itself, under the name site gives (its own by default).
 VELM_AuditClientContext *createContext(const VELM_Property *propertyList, VELM_result *result);
+VELM_AuditClientContext *createContext(const VELM_Property *propertyList, VELM_result *result,
+                                       const ApiSite &site);
 void deleteContext(VELM_AuditClientContext *context);
 
 }  // namespace velm
@@ -58,6 +76,7 @@ void deleteContext(VELM_AuditClientContext *context);
 // Settings and run-time state of one client context. String properties are
 // heap copies (null when not given and without default); integers by value.
 struct VELM_AuditClientContext {
+  uint32_t magic;  // velm::kContextMagic while alive (api_guard.h)
   // Properties, in the order of the property table.
   char *serverURL;
   char *keyFilePath;

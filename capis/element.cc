@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "capis/api_guard.h"
 #include "capis/context.h"
 #include "capis/element_util.h"
 #include "capis/errors.h"
@@ -176,12 +177,17 @@ VELM_AuditElement *auditElement_Create(VELM_AuditClientContext *context, const c
     VELM_TRACE_ERROR(context, "ERROR: cannot malloc");
     return nullptr;
   }
+  setHandleMagic(element, kElementMagic);
   element->name = eltTextIn(context, name, convertFlag != 0, "name", result);
   if (element->name == nullptr) {
     std::free(element);
     return nullptr;
   }
   element->hash = hashFunc(element->name);
+  OnUnwind discard([&] {
+    element->value = nullptr;
+    auditElement_Delete(context, element, result);
+  });
   if (processEltValue(context, element, valueType, value, copyFlag, convertFlag, result) != 0) {
     element->value = nullptr;  // nothing was stored; the caller keeps its value
     auditElement_Delete(context, element, result);
@@ -324,7 +330,7 @@ int auditElement_Delete(VELM_AuditClientContext *context, VELM_AuditElement *ele
   for (int i = 0; i < element->count; ++i)
     if (auditElement_Delete(context, element->children[i], result) != 0) rc = -1;
   std::free(element->children);
-  std::free(element);
+  releaseHandle(element);
   if (rc != 0) VELM_TRACE_ERROR(context, "ERROR deleting element or element value");
   return rc;
 }
@@ -335,31 +341,17 @@ void setStatic(VELM_AuditElement *element) { setStaticTree(element); }
 
 // ---- Public interface ------------------------------------------------------
 
-using velm::guarded;
-using velm::missingParm;
+using velm::ApiCall;
+using velm::contextCall;
+using velm::kElementMagic;
 
 namespace {
 
-constexpr const char *kUnit = "element";
-
-// The shared prologue of the public calls: null context or result, then the
-// reset of the record.
-bool enter(VELM_AuditClientContext *context, VELM_result *result, int line, const char *function) {
-  if (context == nullptr || result == nullptr) {
-    nullParmHandler1(context, result, kUnit, line, function);
-    return false;
-  }
-  result->numErrors = 0;
-  result->maxErrors = 0;
-  return true;
-}
-
 VELM_AuditElement *addTyped(VELM_AuditClientContext *context, VELM_AuditElement *parent, const char *name,
-                            int valueType, const void *value, int copyFlag, VELM_result *result, int line,
-                            const char *function) {
-  if (!enter(context, result, line, function)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return guarded<VELM_AuditElement *>(context, result, nullptr, [&] {
+                            int valueType, const void *value, int copyFlag, VELM_result *result,
+                            const velm::ApiSite &site) {
+  return contextCall(context, result, nullptr, site, [&](ApiCall &call) -> VELM_AuditElement * {
+    if (!call.requireHandle(parent, kElementMagic, "parentElement")) return nullptr;
     return velm::auditElement_AddElement(context, parent, name, valueType, value, copyFlag, result);
   });
 }
@@ -372,45 +364,39 @@ VELM_AuditElement *VELM_AuditElement_AddElement(VELM_AuditClientContext *context
                                                 VELM_AuditElement *parentElement, const char *name,
                                                 int valueType, const void *value, int copyFlag,
                                                 VELM_result *result) {
-  return addTyped(context, parentElement, name, valueType, value, copyFlag, result, __LINE__,
-                  "[VELM_AuditElement_AddElement]");
+  return addTyped(context, parentElement, name, valueType, value, copyFlag, result, VELM_API_SITE);
 }
 
 VELM_AuditElement *VELM_AuditElement_AddIntegerElement(VELM_AuditClientContext *context,
                                                        VELM_AuditElement *parentElement, const char *name,
                                                        int32_t value, VELM_result *result) {
-  return addTyped(context, parentElement, name, VELM_VT_INTEGER, &value, 1, result, __LINE__,
-                  "[VELM_AuditElement_AddIntegerElement]");
+  return addTyped(context, parentElement, name, VELM_VT_INTEGER, &value, 1, result, VELM_API_SITE);
 }
 
 VELM_AuditElement *VELM_AuditElement_AddLongElement(VELM_AuditClientContext *context,
                                                     VELM_AuditElement *parentElement, const char *name,
                                                     int64_t value, VELM_result *result) {
-  return addTyped(context, parentElement, name, VELM_VT_LONG, &value, 1, result, __LINE__,
-                  "[VELM_AuditElement_AddLongElement]");
+  return addTyped(context, parentElement, name, VELM_VT_LONG, &value, 1, result, VELM_API_SITE);
 }
 
 VELM_AuditElement *VELM_AuditElement_AddStringElement(VELM_AuditClientContext *context,
                                                       VELM_AuditElement *parentElement, const char *name,
                                                       const char *value, int copyFlag, VELM_result *result) {
-  return addTyped(context, parentElement, name, VELM_VT_STRING, value, copyFlag, result, __LINE__,
-                  "[VELM_AuditElement_AddStringElement]");
+  return addTyped(context, parentElement, name, VELM_VT_STRING, value, copyFlag, result, VELM_API_SITE);
 }
 
 VELM_AuditElement *VELM_AuditElement_AddDateTimeElement(VELM_AuditClientContext *context,
                                                         VELM_AuditElement *parentElement, const char *name,
                                                         const struct timeval *value, int copyFlag,
                                                         VELM_result *result) {
-  return addTyped(context, parentElement, name, VELM_VT_DATETIME, value, copyFlag, result, __LINE__,
-                  "[VELM_AuditElement_AddDateTimeElement]");
+  return addTyped(context, parentElement, name, VELM_VT_DATETIME, value, copyFlag, result, VELM_API_SITE);
 }
 
 #define VELM_ELT_ADDER_(fn, T, vt)                                                                       \
   VELM_AuditElement *VELM_AuditElement_##fn(VELM_AuditClientContext *context,                            \
                                             VELM_AuditElement *parentElement, const char *name, T value, \
                                             int copyFlag, VELM_result *result) {                         \
-    return addTyped(context, parentElement, name, vt, value, copyFlag, result, __LINE__,                 \
-                    "[VELM_AuditElement_" #fn "]");                                                      \
+    return addTyped(context, parentElement, name, vt, value, copyFlag, result, VELM_API_SITE);            \
   }
 
 VELM_ELT_ADDER_(AddAttributeElement, VELM_Attribute *, VELM_VT_ATTRIBUTE)
@@ -443,104 +429,102 @@ VELM_ELT_ADDER_(AddPolicyInfoArrayElement, VELM_PolicyInfo **, VELM_VT_POLICY_IN
 VELM_AuditElement *VELM_AuditElement_AddStaticElement(VELM_AuditClientContext *context,
                                                       VELM_AuditElement *parentElement,
                                                       VELM_AuditElement *staticElement, VELM_result *result) {
-  if (!enter(context, result, __LINE__, "[VELM_AuditElement_AddStaticElement]")) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  if (missingParm(context, parentElement, "parentElement", result) ||
-      missingParm(context, staticElement, "staticElement", result))
-    return nullptr;
-  if ((staticElement->flags & velm::kEltStatic) == 0) {
-    VELM_RECORD(context, result, 29, staticElement->name);
-    VELM_TRACE_ERROR(context, "ERROR: the element with name %s is not static", staticElement->name);
-    return nullptr;
-  }
-  if (velm::auditElement_AddElementByHand(context, parentElement, staticElement, result) != 0) {
-    VELM_TRACE_ERROR(context, "ERROR: adding static element failed");
-    return nullptr;
-  }
-  return staticElement;
+  return contextCall(context, result, nullptr, VELM_API_SITE, [&](ApiCall &call) -> VELM_AuditElement * {
+    if (!call.requireHandle(parentElement, kElementMagic, "parentElement") ||
+        !call.requireHandle(staticElement, kElementMagic, "staticElement"))
+      return nullptr;
+    if ((staticElement->flags & velm::kEltStatic) == 0) {
+      call.record(29, staticElement->name);
+      call.error("ERROR: the element with name %s is not static", staticElement->name);
+      return nullptr;
+    }
+    if (velm::auditElement_AddElementByHand(context, parentElement, staticElement, result) != 0) {
+      call.error("ERROR: adding static element failed");
+      return nullptr;
+    }
+    return staticElement;
+  });
 }
 
 int VELM_AuditElement_DeleteStatic(VELM_AuditClientContext *context, VELM_AuditElement *elementHandle,
                                    VELM_result *result) {
-  if (!enter(context, result, __LINE__, "[VELM_AuditElement_DeleteStatic]")) return -1;
-  VELM_ENTRY_EXIT(context);
-  if (missingParm(context, elementHandle, "elementHandle", result)) return -1;
-  // A non-static element still belongs to its parent: releasing it here
-  // would leave the parent pointing at freed memory.
-  if ((elementHandle->flags & velm::kEltStatic) == 0) {
-    VELM_RECORD(context, result, 8, "elementHandle", elementHandle->name);
-    VELM_TRACE_ERROR(context, "ERROR: the element with name %s is not static", elementHandle->name);
-    return -1;
-  }
-  elementHandle->flags &= ~velm::kEltStatic;
-  return velm::auditElement_Delete(context, elementHandle, result);
+  return contextCall(context, result, -1, VELM_API_SITE, [&](ApiCall &call) {
+    if (!call.requireHandle(elementHandle, kElementMagic, "elementHandle")) return -1;
+    // A non-static element still belongs to its parent: releasing it here
+    // would leave the parent pointing at freed memory.
+    if ((elementHandle->flags & velm::kEltStatic) == 0) {
+      call.record(8, "elementHandle", elementHandle->name);
+      call.error("ERROR: the element with name %s is not static", elementHandle->name);
+      return -1;
+    }
+    elementHandle->flags &= ~velm::kEltStatic;
+    return velm::auditElement_Delete(context, elementHandle, result);
+  });
 }
 
 VELM_AuditElement *VELM_AuditElement_GetElement(VELM_AuditClientContext *context,
                                                 VELM_AuditElement *parentElementHandle,
                                                 const char *subElementName, VELM_result *result) {
-  if (!enter(context, result, __LINE__, "[VELM_AuditElement_GetElement]")) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  const char *missing = parentElementHandle == nullptr ? "parentElementHandle"
-                        : subElementName == nullptr    ? "subElementName"
-                                                       : nullptr;
-  if (missing != nullptr) {
-    VELM_RECORD(context, result, 9, missing);
-    VELM_TRACE_ERROR(context, "ERROR: The %s parameter is NULL", missing);
-    return nullptr;
-  }
-  return guarded<VELM_AuditElement *>(context, result, nullptr, [&] {
+  return contextCall(context, result, nullptr, VELM_API_SITE, [&](ApiCall &call) -> VELM_AuditElement * {
+    if (!call.requireHandle(parentElementHandle, kElementMagic, "parentElementHandle",
+                            "ERROR: The %s parameter is NULL"))
+      return nullptr;
+    if (subElementName == nullptr) {
+      call.record(9, "subElementName");
+      call.error("ERROR: The %s parameter is NULL", "subElementName");
+      return nullptr;
+    }
     VELM_AuditElement *found = velm::findElement(context, parentElementHandle->children,
                                                  parentElementHandle->count, subElementName, result);
-    if (found == nullptr) VELM_FLOW(context, "The sub-element %s was not found", subElementName);
+    if (found == nullptr) call.flow("The sub-element %s was not found", subElementName);
     return found;
   });
 }
 
 char *VELM_AuditElement_GetName(VELM_AuditClientContext *context, VELM_AuditElement *element_Handle,
                                 VELM_result *result) {
-  if (!enter(context, result, __LINE__, "[VELM_AuditElement_GetName]")) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  if (missingParm(context, element_Handle, "element_Handle", result) || element_Handle->name == nullptr)
-    return nullptr;
-  return velm::eltTextOut(context, element_Handle->name, result);
+  return contextCall(context, result, nullptr, VELM_API_SITE, [&](ApiCall &call) -> char * {
+    if (!call.requireHandle(element_Handle, kElementMagic, "element_Handle") || element_Handle->name == nullptr)
+      return nullptr;
+    return velm::eltTextOut(context, element_Handle->name, result);
+  });
 }
 
 void *VELM_AuditElement_GetValue(VELM_AuditClientContext *context, VELM_AuditElement *element_Handle,
                                  VELM_result *result) {
-  if (!enter(context, result, __LINE__, "[VELM_AuditElement_GetValue]")) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  if (missingParm(context, element_Handle, "element_Handle", result) || element_Handle->value == nullptr)
-    return nullptr;
-  if (element_Handle->valueType == VELM_VT_STRING)
-    return velm::eltTextOut(context, static_cast<const char *>(element_Handle->value), result);
-  return element_Handle->value;
+  return contextCall(context, result, nullptr, VELM_API_SITE, [&](ApiCall &call) -> void * {
+    if (!call.requireHandle(element_Handle, kElementMagic, "element_Handle") || element_Handle->value == nullptr)
+      return nullptr;
+    if (element_Handle->valueType == VELM_VT_STRING)
+      return velm::eltTextOut(context, static_cast<const char *>(element_Handle->value), result);
+    return element_Handle->value;
+  });
 }
 
 int VELM_AuditElement_IsStatic(VELM_AuditClientContext *context, VELM_AuditElement *element_Handle,
                                VELM_result *result) {
-  if (!enter(context, result, __LINE__, "[VELM_AuditElement_IsStatic]")) return -1;
-  VELM_ENTRY_EXIT(context);
-  if (missingParm(context, element_Handle, "element_Handle", result)) return -1;
-  return (element_Handle->flags & velm::kEltStatic) ? 1 : 0;
+  return contextCall(context, result, -1, VELM_API_SITE, [&](ApiCall &call) {
+    if (!call.requireHandle(element_Handle, kElementMagic, "element_Handle")) return -1;
+    return (element_Handle->flags & velm::kEltStatic) ? 1 : 0;
+  });
 }
 
 int VELM_AuditElement_SetStatic(VELM_AuditClientContext *context, VELM_AuditElement *element_Handle,
                                 VELM_result *result) {
-  if (!enter(context, result, __LINE__, "[VELM_AuditElement_SetStatic]")) return -1;
-  if (missingParm(context, element_Handle, "element_Handle", result)) return -1;
-  VELM_TRACE_EXIT_VALUE(context, "ENTRY - making element %s static", element_Handle->name);
-  velm::setStatic(element_Handle);
-  VELM_TRACE_EXIT(context);
-  return 0;
+  return contextCall(context, result, -1, VELM_API_SITE_OWN_ENTRY, [&](ApiCall &call) {
+    if (!call.requireHandle(element_Handle, kElementMagic, "element_Handle")) return -1;
+    call.entry("ENTRY - making element %s static", element_Handle->name);
+    velm::setStatic(element_Handle);
+    return 0;
+  });
 }
 
 int VELM_AuditElement_GetValueType(VELM_AuditClientContext *context, VELM_AuditElement *element_Handle,
                                    VELM_result *result) {
-  if (!enter(context, result, __LINE__, "[VELM_AuditElement_GetValueType]")) return -1;
-  VELM_ENTRY_EXIT(context);
-  if (missingParm(context, element_Handle, "element_Handle", result)) return -1;
-  return element_Handle->valueType;
+  return contextCall(context, result, -1, VELM_API_SITE, [&](ApiCall &call) {
+    if (!call.requireHandle(element_Handle, kElementMagic, "element_Handle")) return -1;
+    return element_Handle->valueType;
+  });
 }
 
 }  // extern "C"

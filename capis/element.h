@@ -8,6 +8,7 @@
 // An element record. Heap-allocated, zero-filled on creation. Layout and
 // order are fixed: other units read these fields directly.
 struct VELM_AuditElement {
+  uint32_t magic;  // velm::kElementMagic while alive (api_guard.h)
   char *name;   // UTF-8, owned; never contains "."
   void *value;  // owned; its form is given by valueType
   int32_t valueType;

@@ -51,19 +51,4 @@ void discardNewElement(VELM_AuditClientContext *context, VELM_AuditElement *elem
 // Sets the static bit on element and its whole subtree.
 void setStatic(VELM_AuditElement *element);
 
-// Runs the body of a public call so that nothing thrown crosses the C
-// interface: an escaped exception (only allocation can throw) becomes the
-// out-of-memory message and the failure value.
-template <typename R, typename F>
-R guarded(VELM_AuditClientContext *context, VELM_result *result, R failure, F &&body) {
-  try {
-    return body();
-  } catch (...) {
-    [[maybe_unused]] static constexpr const char *kVelmTraceUnit = "element";
-    VELM_RECORD(context, result, 1);
-    VELM_TRACE_ERROR(context, "ERROR: cannot malloc");
-    return failure;
-  }
-}
-
 }  // namespace velm

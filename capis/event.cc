@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "capis/api_guard.h"
 #include "capis/context.h"
 #include "capis/element.h"
 #include "capis/element_util.h"
@@ -28,10 +29,11 @@ VELM_AuditEvent *auditEvent_Create(VELM_AuditClientContext *context, const char 
     VELM_TRACE_ERROR(context, "ERROR: cannot malloc");
     return nullptr;
   }
+  setHandleMagic(event, kEventMagic);
   event->context = context;
   event->eventType = eltTextIn(context, eventType, true, "eventType", result);
   if (event->eventType == nullptr) {
-    std::free(event);
+    releaseHandle(event);
     return nullptr;
   }
   // Without its time stamp the event is still usable: only a missing
@@ -97,7 +99,7 @@ int auditEvent_Delete(VELM_AuditEvent *event, VELM_result *result) {
   std::free(event->elements);
   std::free(event->eventType);
   std::free(event->defaultTimeStamp);
-  std::free(event);
+  releaseHandle(event);
   VELM_TRACE_EXIT_VALUE(context, "EXIT, rc = %d", rc);
   return rc;
 }
@@ -106,31 +108,15 @@ int auditEvent_Delete(VELM_AuditEvent *event, VELM_result *result) {
 
 // ---- Public interface ------------------------------------------------------
 
-using velm::guarded;
-using velm::missingParm;
+using velm::ApiCall;
+using velm::eventCall;
+using velm::kElementMagic;
 
 namespace {
 
-constexpr const char *kUnit = "event";
-
-// The shared prologue of the calls that take an event: null event or
-// result, then the reset of the record.
-bool enter(VELM_AuditEvent *event, VELM_result *result, int line, const char *function) {
-  if (event == nullptr || result == nullptr) {
-    nullParmHandler2(event, result, kUnit, line, function);
-    return false;
-  }
-  result->numErrors = 0;
-  result->maxErrors = 0;
-  return true;
-}
-
 VELM_AuditElement *addTyped(VELM_AuditEvent *event, const char *name, int valueType, const void *value,
-                            int copyFlag, VELM_result *result, int line, const char *function) {
-  if (!enter(event, result, line, function)) return nullptr;
-  VELM_AuditClientContext *context = event->context;
-  VELM_ENTRY_EXIT(context);
-  return guarded<VELM_AuditElement *>(context, result, nullptr, [&] {
+                            int copyFlag, VELM_result *result, const velm::ApiSite &site) {
+  return eventCall(event, result, nullptr, site, [&](ApiCall &) {
     return velm::auditEvent_AddElement(event, name, valueType, value, copyFlag, result);
   });
 }
@@ -141,49 +127,41 @@ extern "C" {
 
 VELM_AuditEvent *VELM_AuditEvent_Create(VELM_AuditClientContext *context, const char *eventType,
                                         VELM_result *result) {
-  if (context == nullptr || result == nullptr) {
-    nullParmHandler1(context, result, kUnit, __LINE__, "[VELM_AuditEvent_Create]");
-    return nullptr;
-  }
-  result->numErrors = 0;
-  result->maxErrors = 0;
-  VELM_ENTRY_EXIT(context);
-  return velm::auditEvent_Create(context, eventType, result);
+  return velm::contextCall(context, result, nullptr, VELM_API_SITE, [&](ApiCall &) {
+    return velm::auditEvent_Create(context, eventType, result);
+  });
 }
 
 VELM_AuditElement *VELM_AuditEvent_AddElement(VELM_AuditEvent *event, const char *name, int valueType,
                                               const void *value, int copyFlag, VELM_result *result) {
-  return addTyped(event, name, valueType, value, copyFlag, result, __LINE__, "[VELM_AuditEvent_AddElement]");
+  return addTyped(event, name, valueType, value, copyFlag, result, VELM_API_SITE);
 }
 
 VELM_AuditElement *VELM_AuditEvent_AddIntegerElement(VELM_AuditEvent *event, const char *name, int32_t value,
                                                      VELM_result *result) {
-  return addTyped(event, name, VELM_VT_INTEGER, &value, 1, result, __LINE__,
-                  "[VELM_AuditEvent_AddIntegerElement]");
+  return addTyped(event, name, VELM_VT_INTEGER, &value, 1, result, VELM_API_SITE);
 }
 
 VELM_AuditElement *VELM_AuditEvent_AddLongElement(VELM_AuditEvent *event, const char *name, int64_t value,
                                                   VELM_result *result) {
-  return addTyped(event, name, VELM_VT_LONG, &value, 1, result, __LINE__, "[VELM_AuditEvent_AddLongElement]");
+  return addTyped(event, name, VELM_VT_LONG, &value, 1, result, VELM_API_SITE);
 }
 
 VELM_AuditElement *VELM_AuditEvent_AddStringElement(VELM_AuditEvent *event, const char *name,
                                                     const char *value, int copyFlag, VELM_result *result) {
-  return addTyped(event, name, VELM_VT_STRING, value, copyFlag, result, __LINE__,
-                  "[VELM_AuditEvent_AddStringElement]");
+  return addTyped(event, name, VELM_VT_STRING, value, copyFlag, result, VELM_API_SITE);
 }
 
 VELM_AuditElement *VELM_AuditEvent_AddDateTimeElement(VELM_AuditEvent *event, const char *name,
                                                       const struct timeval *value, int copyFlag,
                                                       VELM_result *result) {
-  return addTyped(event, name, VELM_VT_DATETIME, value, copyFlag, result, __LINE__,
-                  "[VELM_AuditEvent_AddDateTimeElement]");
+  return addTyped(event, name, VELM_VT_DATETIME, value, copyFlag, result, VELM_API_SITE);
 }
 
 #define VELM_EVT_ADDER_(fn, T, vt)                                                                         \
   VELM_AuditElement *VELM_AuditEvent_##fn(VELM_AuditEvent *event, const char *name, T value, int copyFlag, \
                                           VELM_result *result) {                                           \
-    return addTyped(event, name, vt, value, copyFlag, result, __LINE__, "[VELM_AuditEvent_" #fn "]");      \
+    return addTyped(event, name, vt, value, copyFlag, result, VELM_API_SITE);                               \
   }
 
 VELM_EVT_ADDER_(AddAttributeElement, VELM_Attribute *, VELM_VT_ATTRIBUTE)
@@ -215,58 +193,54 @@ VELM_EVT_ADDER_(AddPolicyInfoArrayElement, VELM_PolicyInfo **, VELM_VT_POLICY_IN
 
 VELM_AuditElement *VELM_AuditEvent_AddStaticElement(VELM_AuditEvent *event, VELM_AuditElement *staticElement,
                                                     VELM_result *result) {
-  if (!enter(event, result, __LINE__, "[VELM_AuditEvent_AddStaticElement]")) return nullptr;
-  VELM_AuditClientContext *context = event->context;
-  VELM_ENTRY_EXIT(context);
-  if (missingParm(context, staticElement, "staticElement", result)) return nullptr;
-  if ((staticElement->flags & velm::kEltStatic) == 0) {
-    VELM_RECORD(context, result, 29, staticElement->name);
-    VELM_TRACE_ERROR(context, "ERROR: the element with name %s is not static", staticElement->name);
-    return nullptr;
-  }
-  if (velm::auditEvent_AddElementByHand(event, staticElement, result) != 0) {
-    VELM_TRACE_ERROR(context, "ERROR: adding static element failed");
-    return nullptr;
-  }
-  return staticElement;
+  return eventCall(event, result, nullptr, VELM_API_SITE, [&](ApiCall &call) -> VELM_AuditElement * {
+    if (!call.requireHandle(staticElement, kElementMagic, "staticElement")) return nullptr;
+    if ((staticElement->flags & velm::kEltStatic) == 0) {
+      call.record(29, staticElement->name);
+      call.error("ERROR: the element with name %s is not static", staticElement->name);
+      return nullptr;
+    }
+    if (velm::auditEvent_AddElementByHand(event, staticElement, result) != 0) {
+      call.error("ERROR: adding static element failed");
+      return nullptr;
+    }
+    return staticElement;
+  });
 }
 
 VELM_AuditElement *VELM_AuditEvent_GetElement(VELM_AuditEvent *event, const char *elementName,
                                               VELM_result *result) {
-  if (!enter(event, result, __LINE__, "[VELM_AuditEvent_GetElement]")) return nullptr;
-  VELM_AuditClientContext *context = event->context;
-  VELM_TRACE_ENTRY(context);
-  if (elementName == nullptr) {
-    VELM_RECORD(context, result, 9, "elementName");
-    VELM_TRACE_ERROR(context, "ERROR: The %s parameter is NULL", "elementName");
-    return nullptr;
-  }
-  VELM_AuditElement *found = velm::findElement(context, event->elements, event->count, elementName, result);
-  if (found != nullptr)
-    VELM_TRACE_EXIT_VALUE(context, "EXIT: The element %s was found", elementName);
-  else
-    VELM_TRACE_EXIT_VALUE(context, "EXIT: The element %s was not found", elementName);
-  return found;
+  return eventCall(event, result, nullptr, VELM_API_SITE, [&](ApiCall &call) -> VELM_AuditElement * {
+    if (elementName == nullptr) {
+      call.record(9, "elementName");
+      call.error("ERROR: The %s parameter is NULL", "elementName");
+      return nullptr;
+    }
+    VELM_AuditElement *found =
+        velm::findElement(call.context(), event->elements, event->count, elementName, result);
+    if (found != nullptr)
+      call.exitWith("EXIT: The element %s was found", elementName);
+    else
+      call.exitWith("EXIT: The element %s was not found", elementName);
+    return found;
+  });
 }
 
 char *VELM_AuditEvent_GetType(VELM_AuditEvent *event, VELM_result *result) {
-  if (!enter(event, result, __LINE__, "[VELM_AuditEvent_GetType]")) return nullptr;
-  VELM_AuditClientContext *context = event->context;
-  VELM_ENTRY_EXIT(context);
-  if (event->eventType == nullptr) return nullptr;
-  return velm::eltTextOut(context, event->eventType, result);
+  return eventCall(event, result, nullptr, VELM_API_SITE, [&](ApiCall &call) -> char * {
+    if (event->eventType == nullptr) return nullptr;
+    return velm::eltTextOut(call.context(), event->eventType, result);
+  });
 }
 
 const struct timeval *VELM_AuditEvent_GetDefaultTimeStamp(VELM_AuditEvent *event, VELM_result *result) {
-  if (!enter(event, result, __LINE__, "[VELM_AuditEvent_GetDefaultTimeStamp]")) return nullptr;
-  VELM_ENTRY_EXIT(event->context);
-  return event->defaultTimeStamp;
+  return eventCall(event, result, nullptr, VELM_API_SITE,
+                   [&](ApiCall &) -> const struct timeval * { return event->defaultTimeStamp; });
 }
 
 int VELM_AuditEvent_Delete(VELM_AuditEvent *event, VELM_result *result) {
-  if (!enter(event, result, __LINE__, "[VELM_AuditEvent_Delete]")) return -1;
-  VELM_TRACE_ENTRY(event->context);
-  return velm::auditEvent_Delete(event, result);
+  return eventCall(event, result, -1, VELM_API_SITE,
+                   [&](ApiCall &) { return velm::auditEvent_Delete(event, result); });
 }
 
 }  // extern "C"

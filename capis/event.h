@@ -12,6 +12,7 @@
 // are fixed: validation, the client and the XML conversion read elements and
 // count directly (findElement for dotted look-ups).
 struct VELM_AuditEvent {
+  uint32_t magic;                    // velm::kEventMagic while alive (api_guard.h)
   VELM_AuditClientContext *context;  // not owned; must outlive the event
   char *eventType;                   // UTF-8, owned
   struct timeval *defaultTimeStamp;  // owned; creation time; null if its allocation failed

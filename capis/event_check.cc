@@ -15,6 +15,7 @@
 #include <new>
 #include <string>
 
+#include "capis/api_guard.h"
 #include "capis/context.h"
 #include "capis/errors.h"
 #include "capis/info_simple.h"
@@ -30,18 +31,6 @@ namespace {
 // validating thread that sees it (acquire) also sees the buckets.
 std::atomic<bool> eventTablesBuilt{false};
 
-// Holds VELMCommon's mutex for a scope.
-class CommonLock {
- public:
-  explicit CommonLock(VELMCommonRec *common) : common_(common) { pthread_mutex_lock(&common_->mutex); }
-  ~CommonLock() { pthread_mutex_unlock(&common_->mutex); }
-  CommonLock(const CommonLock &) = delete;
-  CommonLock &operator=(const CommonLock &) = delete;
-
- private:
-  VELMCommonRec *common_;
-};
-
 // Contexts build the tables when they are created; this covers a caller
 // that validates through some other path first.
 int ensureEventTable(VELM_AuditClientContext *context, VELM_result *result) {
@@ -52,7 +41,7 @@ int ensureEventTable(VELM_AuditClientContext *context, VELM_result *result) {
     VELM_TRACE_ERROR(context, "ERROR: cannot malloc");
     return -1;
   }
-  CommonLock lock(common);
+  PthreadLock lock(common->mutex);
   return initEventTable(context, result);
 }
 
@@ -412,22 +401,9 @@ int checkEvent(VELM_AuditClientContext *context, VELM_AuditEvent *event, VELM_re
 extern "C" {
 
 VELM_API int VELM_AuditEvent_Validate(VELM_AuditEvent *event, VELM_result *result) {
-  if (event == nullptr || result == nullptr) {
-    nullParmHandler2(event, result, kVelmTraceUnit, __LINE__, "[VELM_AuditEvent_Validate]");
-    return -1;
-  }
-  result->numErrors = 0;
-  result->maxErrors = 0;
-  VELM_AuditClientContext *context = event->context;
-  VELM_ENTRY_EXIT(context);
-  try {
-    return velm::checkEvent(context, event, result) == 0 ? 0 : -1;
-  } catch (const std::bad_alloc &) {
-    VELM_RECORD(context, result, 1);
-    return -1;
-  } catch (...) {
-    return -1;
-  }
+  return velm::eventCall(event, result, -1, VELM_API_SITE, [&](velm::ApiCall &call) {
+    return velm::checkEvent(call.context(), event, result) == 0 ? 0 : -1;
+  });
 }
 
 }  // extern "C"

@@ -35,7 +35,7 @@ int HTTPURLInfo_Delete(VELM_AuditClientContext *context, VELM_HTTPURLInfo *HTTPU
   for (char **field : {&HTTPURLInfo->url, &HTTPURLInfo->method, &HTTPURLInfo->requestHeaders,
                        &HTTPURLInfo->responseHeaders})
     infoFreeString(*field);
-  std::free(HTTPURLInfo);
+  releaseHandle(HTTPURLInfo);
   return 0;
 }
 
@@ -46,13 +46,13 @@ extern "C" {
 VELM_HTTPURLInfo *VELM_HTTPURLInfo_Create(VELM_AuditClientContext *context, const char *url, const char *method,
                                           int32_t responseCode, const char *requestHeaders,
                                           const char *responseHeaders, VELM_result *result) {
-  if (!velm::infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return velm::HTTPURLInfo_Create(context, url, method, responseCode, requestHeaders, responseHeaders, 1, result);
+  return velm::contextCall(context, result, nullptr, VELM_API_SITE, [&](velm::ApiCall &) {
+    return velm::HTTPURLInfo_Create(context, url, method, responseCode, requestHeaders, responseHeaders, 1, result);
+  });
 }
 
 int VELM_HTTPURLInfo_Delete(VELM_AuditClientContext *context, VELM_HTTPURLInfo *HTTPURLInfo, VELM_result *result) {
-  return velm::infoPublicDelete(context, HTTPURLInfo, kHandle, velm::HTTPURLInfo_Delete, VELM_INFO_SITE, result);
+  return velm::infoPublicDelete(context, HTTPURLInfo, kHandle, velm::HTTPURLInfo_Delete, VELM_API_SITE, result);
 }
 
 VELM_INFO_STRING_GETTER(HTTPURLInfo, GetUrl, url, kHandle)

@@ -41,18 +41,6 @@ bool plainCopyApplies(const VELM_AuditClientContext *context, int convertFlag) {
 
 }  // namespace
 
-bool infoEnter(VELM_AuditClientContext *context, VELM_result *result, const InfoSite &site) {
-  if (context == nullptr || result == nullptr) {
-    char bracketed[160];
-    std::snprintf(bracketed, sizeof bracketed, "[%s]", site.function);
-    nullParmHandler1(context, result, site.file, site.line, bracketed);
-    return false;
-  }
-  result->numErrors = 0;
-  result->maxErrors = 0;
-  return true;
-}
-
 bool infoRequire(VELM_AuditClientContext *context, const void *value, const char *name, const InfoSite &site,
                  VELM_result *result) {
   if (value != nullptr) return true;

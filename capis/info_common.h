@@ -1,5 +1,4 @@
-// Plumbing shared by every info-record family: the prologue of a public
-// call, required-parameter and location-type checks, copying texts into a
+// Plumbing shared by every info-record family: required-parameter and location-type checks, copying texts into a
 // record (with or without conversion into UTF-8) and handing them back in
 // the element code set, and generic public getters and deletes.
 //
@@ -11,6 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "capis/api_guard.h"
 #include "capis/context.h"
 #include "capis/trace.h"
 #include "velm.h"
@@ -31,20 +31,11 @@ struct InfoSite {
 
 namespace velm {
 
-// Prologue of a public call: a null context or result goes to
-// nullParmHandler1 and gives false; otherwise the result's counts are reset
-// (without freeing) and true is returned.
-bool infoEnter(VELM_AuditClientContext *context, VELM_result *result, const InfoSite &site);
-
 // A required parameter (or record handle) that is null: records message 9
 // naming it, traces "ERROR: The <name> parameter is missing" and gives
 // false. True when present.
 bool infoRequire(VELM_AuditClientContext *context, const void *value, const char *name, const InfoSite &site,
                  VELM_result *result);
-inline bool infoCheckHandle(VELM_AuditClientContext *context, const void *handle, const char *handleName,
-                            const InfoSite &site, VELM_result *result) {
-  return infoRequire(context, handle, handleName, site, result);
-}
 
 // True when value is one of the location types (exact bytes). Otherwise
 // records message 8 with paramName and the value, traces
@@ -60,9 +51,12 @@ void setInfoAllocator(InfoAllocFn alloc);
 
 // A zero-filled heap record (released with free), or null with message 1.
 void *infoAllocZeroed(VELM_AuditClientContext *context, size_t size, const InfoSite &site, VELM_result *result);
+// A new record of family R, carrying the family's magic word.
 template <typename R>
 R *infoAllocRecord(VELM_AuditClientContext *context, const InfoSite &site, VELM_result *result) {
-  return static_cast<R *>(infoAllocZeroed(context, sizeof(R), site, result));
+  void *record = infoAllocZeroed(context, sizeof(R), site, result);
+  if (record != nullptr) setHandleMagic(record, recordMagic<R>());
+  return static_cast<R *>(record);
 }
 
 // Stores a heap copy of text in *field: converted into UTF-8 when
@@ -106,36 +100,38 @@ inline void infoFreeString(char *&field) {
   field = nullptr;
 }
 
-// Public getter of a string field: prologue, handle check, converted copy.
+// Public getter of a string field: the guard, the handle check, then a
+// converted copy.
 template <typename R>
 char *infoStringGetter(VELM_AuditClientContext *context, const R *record, char *R::*field,
-                       const char *handleName, const InfoSite &site, VELM_result *result) {
-  if (!infoEnter(context, result, site)) return nullptr;
-  ScopedTrace trace(context, site.unit, site.function, site.line);
-  if (!infoCheckHandle(context, record, handleName, site, result)) return nullptr;
-  return infoGetString(context, record->*field, result);
+                       const char *handleName, const ApiSite &site, VELM_result *result) {
+  return contextCall(context, result, nullptr, site, [&](ApiCall &call) -> char * {
+    if (!call.requireHandle(record, handleName)) return nullptr;
+    return infoGetString(context, record->*field, result);
+  });
 }
 
 // Public getter of an integer field: the value, or -1 (all bits set) when
-// the context, result or handle is null.
+// the context, result or handle is missing or unusable.
 template <typename R, typename T>
 T infoIntGetter(VELM_AuditClientContext *context, const R *record, T R::*field, const char *handleName,
-                const InfoSite &site, VELM_result *result) {
-  if (!infoEnter(context, result, site)) return static_cast<T>(-1);
-  ScopedTrace trace(context, site.unit, site.function, site.line);
-  if (!infoCheckHandle(context, record, handleName, site, result)) return static_cast<T>(-1);
-  return record->*field;
+                const ApiSite &site, VELM_result *result) {
+  return contextCall(context, result, static_cast<T>(-1), site, [&](ApiCall &call) -> T {
+    if (!call.requireHandle(record, handleName)) return static_cast<T>(-1);
+    return record->*field;
+  });
 }
 
-// Public delete: prologue, handle check, then the family's internal delete.
+// Public delete: the guard, the handle check, then the family's internal
+// delete (which poisons the record).
 template <typename R>
 int infoPublicDelete(VELM_AuditClientContext *context, R *record, const char *handleName,
-                     int (*internalDelete)(VELM_AuditClientContext *, R *, VELM_result *), const InfoSite &site,
+                     int (*internalDelete)(VELM_AuditClientContext *, R *, VELM_result *), const ApiSite &site,
                      VELM_result *result) {
-  if (!infoEnter(context, result, site)) return -1;
-  ScopedTrace trace(context, site.unit, site.function, site.line);
-  if (!infoCheckHandle(context, record, handleName, site, result)) return -1;
-  return internalDelete(context, record, result);
+  return contextCall(context, result, -1, site, [&](ApiCall &call) {
+    if (!call.requireHandle(record, handleName)) return -1;
+    return internalDelete(context, record, result);
+  });
 }
 
 }  // namespace velm
@@ -145,11 +141,11 @@ int infoPublicDelete(VELM_AuditClientContext *context, R *record, const char *ha
 #define VELM_INFO_STRING_GETTER(Family, Getter, field, handleName)                                       \
   char *VELM_##Family##_##Getter(VELM_AuditClientContext *context, const VELM_##Family *record,          \
                                  VELM_result *result) {                                                  \
-    return ::velm::infoStringGetter(context, record, &VELM_##Family::field, handleName, VELM_INFO_SITE,  \
+    return ::velm::infoStringGetter(context, record, &VELM_##Family::field, handleName, VELM_API_SITE,   \
                                     result);                                                             \
   }
 #define VELM_INFO_INT_GETTER(Family, Getter, Type, field, handleName)                                      \
   Type VELM_##Family##_##Getter(VELM_AuditClientContext *context, const VELM_##Family *record,             \
                                 VELM_result *result) {                                                     \
-    return ::velm::infoIntGetter(context, record, &VELM_##Family::field, handleName, VELM_INFO_SITE, result); \
+    return ::velm::infoIntGetter(context, record, &VELM_##Family::field, handleName, VELM_API_SITE, result);  \
   }

@@ -1,6 +1,8 @@
 // The info-record families with arrays and nested records, and the four
 // record arrays.
 //
+// Each record starts with its family's magic word (api_guard.h).
+//
 // Field kinds: strings are UTF-8 heap texts owned by the record (null when
 // absent); string arrays (char **) are null-terminated heap arrays of heap
 // texts, always the record's own copy; attribute arrays (VELM_Attribute **)
@@ -15,6 +17,7 @@
 #include "velm.h"
 
 struct VELM_AttributePermissionInfo {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char **attributeNames;
   char **checked;
   char **granted;
@@ -22,6 +25,7 @@ struct VELM_AttributePermissionInfo {
 };
 
 struct VELM_MsgDataElement {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char *msgId;
   char *msgIdType;
   char *msgCatalogId;
@@ -32,6 +36,7 @@ struct VELM_MsgDataElement {
 };
 
 struct VELM_PermissionInfo {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char **checked;
   char **granted;
   char **denied;
@@ -40,16 +45,19 @@ struct VELM_PermissionInfo {
 };
 
 struct VELM_TargetInfo {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char **targetNames;
   VELM_Attribute **attributes;
 };
 
 struct VELM_MgmtInfo {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   VELM_TargetInfo *targetInfo;
   char *command;
 };
 
 struct VELM_PolicyInfo {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char *name;
   char *branch;
   char *type;
@@ -58,6 +66,7 @@ struct VELM_PolicyInfo {
 };
 
 struct VELM_RegistryObjectInfo {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char *name;
   char *registryName;
   char *type;
@@ -66,6 +75,7 @@ struct VELM_RegistryObjectInfo {
 };
 
 struct VELM_ResourceInfo {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char *nameInApp;
   char *nameInPolicy;
   char *type;
@@ -73,6 +83,7 @@ struct VELM_ResourceInfo {
 };
 
 struct VELM_UserInfo {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char *registryUserName;
   char *appUserName;
   int32_t uniqueId;

@@ -7,26 +7,26 @@
 
 namespace velm {
 
-// Public getter of a string-array field: prologue, handle check, then a new
-// array of new texts in the element code set (null for a null field).
+// Public getter of a string-array field: the guard, the handle check, then
+// a new array of new texts in the element code set (null for a null field).
 template <typename R>
 char **infoStringArrayGetter(VELM_AuditClientContext *context, const R *record, char **R::*field,
-                             const char *handleName, const InfoSite &site, VELM_result *result) {
-  if (!infoEnter(context, result, site)) return nullptr;
-  ScopedTrace trace(context, site.unit, site.function, site.line);
-  if (!infoCheckHandle(context, record, handleName, site, result)) return nullptr;
-  return infoGetStringArray(context, record->*field, result);
+                             const char *handleName, const ApiSite &site, VELM_result *result) {
+  return contextCall(context, result, nullptr, site, [&](ApiCall &call) -> char ** {
+    if (!call.requireHandle(record, handleName)) return nullptr;
+    return infoGetStringArray(context, record->*field, result);
+  });
 }
 
 // Public getter of an attribute-array or nested-record field: the record's
 // own pointer, borrowed for the life of the record.
 template <typename R, typename P>
 P *infoPointerGetter(VELM_AuditClientContext *context, const R *record, P *R::*field, const char *handleName,
-                     const InfoSite &site, VELM_result *result) {
-  if (!infoEnter(context, result, site)) return nullptr;
-  ScopedTrace trace(context, site.unit, site.function, site.line);
-  if (!infoCheckHandle(context, record, handleName, site, result)) return nullptr;
-  return record->*field;
+                     const ApiSite &site, VELM_result *result) {
+  return contextCall(context, result, nullptr, site, [&](ApiCall &call) -> P * {
+    if (!call.requireHandle(record, handleName)) return nullptr;
+    return record->*field;
+  });
 }
 
 // Stores an attribute array in *field: a deep copy when copyNested is

@@ -2,6 +2,9 @@
 // and integers. Layouts are read directly by the element code, validation
 // and the XML encoders; applications see them only as opaque handles.
 //
+// Each record starts with its family's magic word (recordMagic in
+// api_guard.h), set on creation and poisoned on delete.
+//
 // Every string field is a heap text in UTF-8 owned by the record, or null
 // when an optional field was not given. Records are zero-filled on creation
 // and never change afterwards.
@@ -21,12 +24,14 @@
 #include "velm.h"
 
 struct VELM_Attribute {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char *name;    // required
   char *value;   // required
   char *source;
 };
 
 struct VELM_ComponentId {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char *location;              // required
   char *locationType;          // required, one of the location types
   char *application;           // required
@@ -41,6 +46,7 @@ struct VELM_ComponentId {
 };
 
 struct VELM_HTTPURLInfo {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char *url;     // required
   char *method;  // required
   int32_t responseCode;
@@ -49,12 +55,14 @@ struct VELM_HTTPURLInfo {
 };
 
 struct VELM_MembershipInfo {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char *type;  // required
   char *id;
   char *name;
 };
 
 struct VELM_Outcome {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char *result;  // required, "SUCCESSFUL" or "UNSUCCESSFUL"
   int32_t majorStatus;
   int32_t minorStatus;
@@ -62,6 +70,7 @@ struct VELM_Outcome {
 };
 
 struct VELM_PerfInfo {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char *name;         // required
   char *description;  // required
   int32_t numDataPoints;
@@ -73,12 +82,14 @@ struct VELM_PerfInfo {
 };
 
 struct VELM_ProvisioningInfo {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char *accountId;
   char *resourceId;  // required
   char *resourceType;
 };
 
 struct VELM_RegistryInfo {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char *type;                // required
   char *serverLocation;      // required
   char *serverLocationType;  // required, one of the location types
@@ -86,6 +97,7 @@ struct VELM_RegistryInfo {
 };
 
 struct VELM_WorkItemInfo {
+  uint32_t magic;  // the family\'s velm::recordMagic while alive (api_guard.h)
   char *id;    // required
   char *type;  // required
 };

@@ -28,7 +28,7 @@ int membershipInfo_Delete(VELM_AuditClientContext *context, VELM_MembershipInfo 
   VELM_ENTRY_EXIT(context);
   if (membershipInfo == nullptr) return 0;
   for (char **field : {&membershipInfo->type, &membershipInfo->id, &membershipInfo->name}) infoFreeString(*field);
-  std::free(membershipInfo);
+  releaseHandle(membershipInfo);
   return 0;
 }
 
@@ -38,14 +38,14 @@ extern "C" {
 
 VELM_MembershipInfo *VELM_MembershipInfo_Create(VELM_AuditClientContext *context, const char *type, const char *id,
                                                 const char *name, VELM_result *result) {
-  if (!velm::infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return velm::membershipInfo_Create(context, type, id, name, 1, result);
+  return velm::contextCall(context, result, nullptr, VELM_API_SITE, [&](velm::ApiCall &) {
+    return velm::membershipInfo_Create(context, type, id, name, 1, result);
+  });
 }
 
 int VELM_MembershipInfo_Delete(VELM_AuditClientContext *context, VELM_MembershipInfo *membershipInfo,
                                VELM_result *result) {
-  return velm::infoPublicDelete(context, membershipInfo, kDeleteHandle, velm::membershipInfo_Delete, VELM_INFO_SITE,
+  return velm::infoPublicDelete(context, membershipInfo, kDeleteHandle, velm::membershipInfo_Delete, VELM_API_SITE,
                                 result);
 }
 

@@ -46,7 +46,7 @@ int mgmtInfo_Delete(VELM_AuditClientContext *context, VELM_MgmtInfo *record, VEL
   int rc = 0;
   if (record->targetInfo != nullptr && targetInfo_Delete(context, record->targetInfo, result) != 0) rc = -1;
   infoFreeString(record->command);
-  std::free(record);
+  releaseHandle(record);
   return rc;
 }
 
@@ -56,21 +56,21 @@ using namespace velm;
 
 VELM_MgmtInfo *VELM_MgmtInfo_Create(VELM_AuditClientContext *context, VELM_TargetInfo *targetInfo,
                                     const char *command, int copyFlag, VELM_result *result) {
-  if (!infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return mgmtInfo_Create(context, targetInfo, command, copyFlag != 0, 1, result);
+  return contextCall(context, result, nullptr, VELM_API_SITE, [&](ApiCall &) {
+    return mgmtInfo_Create(context, targetInfo, command, copyFlag != 0, 1, result);
+  });
 }
 
 int VELM_MgmtInfo_Delete(VELM_AuditClientContext *context, VELM_MgmtInfo *mgmtInfo, VELM_result *result) {
-  return infoPublicDelete(context, mgmtInfo, kHandle, &mgmtInfo_Delete, VELM_INFO_SITE, result);
+  return infoPublicDelete(context, mgmtInfo, kHandle, &mgmtInfo_Delete, VELM_API_SITE, result);
 }
 
 VELM_TargetInfo *VELM_MgmtInfo_GetTargetInfo(VELM_AuditClientContext *context, const VELM_MgmtInfo *mgmtInfo,
                                              VELM_result *result) {
-  return infoPointerGetter(context, mgmtInfo, &VELM_MgmtInfo::targetInfo, kHandle, VELM_INFO_SITE, result);
+  return infoPointerGetter(context, mgmtInfo, &VELM_MgmtInfo::targetInfo, kHandle, VELM_API_SITE, result);
 }
 
 char *VELM_MgmtInfo_GetCommand(VELM_AuditClientContext *context, const VELM_MgmtInfo *mgmtInfo,
                                VELM_result *result) {
-  return infoStringGetter(context, mgmtInfo, &VELM_MgmtInfo::command, kHandle, VELM_INFO_SITE, result);
+  return infoStringGetter(context, mgmtInfo, &VELM_MgmtInfo::command, kHandle, VELM_API_SITE, result);
 }

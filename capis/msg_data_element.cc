@@ -46,7 +46,7 @@ int msgDataElement_Delete(VELM_AuditClientContext *context, VELM_MsgDataElement 
   infoFreeString(record->msgCatalog);
   infoFreeString(record->msgCatalogType);
   infoFreeString(record->msgLocale);
-  std::free(record);
+  releaseHandle(record);
   return 0;
 }
 
@@ -59,56 +59,56 @@ VELM_MsgDataElement *VELM_MsgDataElement_Create(VELM_AuditClientContext *context
                                                 char *const *msgCatalogTokens, const char *msgCatalog,
                                                 const char *msgCatalogType, const char *msgLocale,
                                                 VELM_result *result) {
-  if (!infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return msgDataElement_Create(context, msgId, msgIdType, msgCatalogId, msgCatalogTokens, msgCatalog,
-                               msgCatalogType, msgLocale, 1, result);
+  return contextCall(context, result, nullptr, VELM_API_SITE, [&](ApiCall &) {
+    return msgDataElement_Create(context, msgId, msgIdType, msgCatalogId, msgCatalogTokens, msgCatalog,
+                                 msgCatalogType, msgLocale, 1, result);
+  });
 }
 
 int VELM_MsgDataElement_Delete(VELM_AuditClientContext *context, VELM_MsgDataElement *msgDataElement,
                                VELM_result *result) {
-  return infoPublicDelete(context, msgDataElement, kHandle, &msgDataElement_Delete, VELM_INFO_SITE, result);
+  return infoPublicDelete(context, msgDataElement, kHandle, &msgDataElement_Delete, VELM_API_SITE, result);
 }
 
 char *VELM_MsgDataElement_GetMsgId(VELM_AuditClientContext *context,
                                    const VELM_MsgDataElement *msgDataElement, VELM_result *result) {
-  return infoStringGetter(context, msgDataElement, &VELM_MsgDataElement::msgId, kHandle, VELM_INFO_SITE,
+  return infoStringGetter(context, msgDataElement, &VELM_MsgDataElement::msgId, kHandle, VELM_API_SITE,
                           result);
 }
 
 char *VELM_MsgDataElement_GetMsgIdType(VELM_AuditClientContext *context,
                                        const VELM_MsgDataElement *msgDataElement, VELM_result *result) {
-  return infoStringGetter(context, msgDataElement, &VELM_MsgDataElement::msgIdType, kHandle, VELM_INFO_SITE,
+  return infoStringGetter(context, msgDataElement, &VELM_MsgDataElement::msgIdType, kHandle, VELM_API_SITE,
                           result);
 }
 
 char *VELM_MsgDataElement_GetMsgCatalogId(VELM_AuditClientContext *context,
                                           const VELM_MsgDataElement *msgDataElement, VELM_result *result) {
   return infoStringGetter(context, msgDataElement, &VELM_MsgDataElement::msgCatalogId, kHandle,
-                          VELM_INFO_SITE, result);
+                          VELM_API_SITE, result);
 }
 
 char **VELM_MsgDataElement_GetMsgCatalogTokens(VELM_AuditClientContext *context,
                                                const VELM_MsgDataElement *msgDataElement,
                                                VELM_result *result) {
   return infoStringArrayGetter(context, msgDataElement, &VELM_MsgDataElement::msgCatalogTokens, kHandle,
-                               VELM_INFO_SITE, result);
+                               VELM_API_SITE, result);
 }
 
 char *VELM_MsgDataElement_GetMsgCatalog(VELM_AuditClientContext *context,
                                         const VELM_MsgDataElement *msgDataElement, VELM_result *result) {
-  return infoStringGetter(context, msgDataElement, &VELM_MsgDataElement::msgCatalog, kHandle, VELM_INFO_SITE,
+  return infoStringGetter(context, msgDataElement, &VELM_MsgDataElement::msgCatalog, kHandle, VELM_API_SITE,
                           result);
 }
 
 char *VELM_MsgDataElement_GetMsgCatalogType(VELM_AuditClientContext *context,
                                             const VELM_MsgDataElement *msgDataElement, VELM_result *result) {
   return infoStringGetter(context, msgDataElement, &VELM_MsgDataElement::msgCatalogType, kHandle,
-                          VELM_INFO_SITE, result);
+                          VELM_API_SITE, result);
 }
 
 char *VELM_MsgDataElement_GetMsgLocale(VELM_AuditClientContext *context,
                                        const VELM_MsgDataElement *msgDataElement, VELM_result *result) {
-  return infoStringGetter(context, msgDataElement, &VELM_MsgDataElement::msgLocale, kHandle, VELM_INFO_SITE,
+  return infoStringGetter(context, msgDataElement, &VELM_MsgDataElement::msgLocale, kHandle, VELM_API_SITE,
                           result);
 }

@@ -43,7 +43,7 @@ int outcome_Delete(VELM_AuditClientContext *context, VELM_Outcome *outcome, VELM
   if (outcome == nullptr) return 0;
   infoFreeString(outcome->result);
   infoFreeString(outcome->failureReason);
-  std::free(outcome);
+  releaseHandle(outcome);
   return 0;
 }
 
@@ -53,13 +53,13 @@ extern "C" {
 
 VELM_Outcome *VELM_Outcome_Create(VELM_AuditClientContext *context, const char *result, int32_t majorStatus,
                                   int32_t minorStatus, const char *failureReason, VELM_result *resultRecord) {
-  if (!velm::infoEnter(context, resultRecord, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return velm::outcome_Create(context, result, majorStatus, minorStatus, failureReason, 1, resultRecord);
+  return velm::contextCall(context, resultRecord, nullptr, VELM_API_SITE, [&](velm::ApiCall &) {
+    return velm::outcome_Create(context, result, majorStatus, minorStatus, failureReason, 1, resultRecord);
+  });
 }
 
 int VELM_Outcome_Delete(VELM_AuditClientContext *context, VELM_Outcome *outcome, VELM_result *result) {
-  return velm::infoPublicDelete(context, outcome, kHandle, velm::outcome_Delete, VELM_INFO_SITE, result);
+  return velm::infoPublicDelete(context, outcome, kHandle, velm::outcome_Delete, VELM_API_SITE, result);
 }
 
 VELM_INFO_STRING_GETTER(Outcome, GetResult, result, kHandle)

@@ -38,7 +38,7 @@ int perfInfo_Delete(VELM_AuditClientContext *context, VELM_PerfInfo *perfInfo, V
   if (perfInfo == nullptr) return 0;
   for (char **field : {&perfInfo->name, &perfInfo->description, &perfInfo->unit, &perfInfo->aggregate})
     infoFreeString(*field);
-  std::free(perfInfo);
+  releaseHandle(perfInfo);
   return 0;
 }
 
@@ -49,14 +49,14 @@ extern "C" {
 VELM_PerfInfo *VELM_PerfInfo_Create(VELM_AuditClientContext *context, const char *name, const char *description,
                                     int32_t numDataPoints, const char *unit, int64_t maxValue, int64_t minValue,
                                     int64_t value, const char *aggregate, VELM_result *result) {
-  if (!velm::infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return velm::perfInfo_Create(context, name, description, numDataPoints, unit, maxValue, minValue, value,
-                               aggregate, 1, result);
+  return velm::contextCall(context, result, nullptr, VELM_API_SITE, [&](velm::ApiCall &) {
+    return velm::perfInfo_Create(context, name, description, numDataPoints, unit, maxValue, minValue, value,
+                                 aggregate, 1, result);
+  });
 }
 
 int VELM_PerfInfo_Delete(VELM_AuditClientContext *context, VELM_PerfInfo *perfInfo, VELM_result *result) {
-  return velm::infoPublicDelete(context, perfInfo, kHandle, velm::perfInfo_Delete, VELM_INFO_SITE, result);
+  return velm::infoPublicDelete(context, perfInfo, kHandle, velm::perfInfo_Delete, VELM_API_SITE, result);
 }
 
 VELM_INFO_STRING_GETTER(PerfInfo, GetName, name, kHandle)

@@ -45,7 +45,7 @@ int permissionInfo_Delete(VELM_AuditClientContext *context, VELM_PermissionInfo 
   infoReleaseStringArray(context, record->denied, rc, result);
   infoReleaseStringArray(context, record->J2EERolesChecked, rc, result);
   infoReleaseStringArray(context, record->J2EERolesGranted, rc, result);
-  std::free(record);
+  releaseHandle(record);
   return rc;
 }
 
@@ -57,43 +57,43 @@ VELM_PermissionInfo *VELM_PermissionInfo_Create(VELM_AuditClientContext *context
                                                 char *const *granted, char *const *denied,
                                                 char *const *J2EERolesChecked, char *const *J2EERolesGranted,
                                                 VELM_result *result) {
-  if (!infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return permissionInfo_Create(context, checked, granted, denied, J2EERolesChecked, J2EERolesGranted, 1,
-                               result);
+  return contextCall(context, result, nullptr, VELM_API_SITE, [&](ApiCall &) {
+    return permissionInfo_Create(context, checked, granted, denied, J2EERolesChecked, J2EERolesGranted, 1,
+                                 result);
+  });
 }
 
 int VELM_PermissionInfo_Delete(VELM_AuditClientContext *context, VELM_PermissionInfo *permInfo,
                                VELM_result *result) {
-  return infoPublicDelete(context, permInfo, kDeleteHandle, &permissionInfo_Delete, VELM_INFO_SITE, result);
+  return infoPublicDelete(context, permInfo, kDeleteHandle, &permissionInfo_Delete, VELM_API_SITE, result);
 }
 
 char **VELM_PermissionInfo_GetChecked(VELM_AuditClientContext *context, const VELM_PermissionInfo *permInfo,
                                       VELM_result *result) {
-  return infoStringArrayGetter(context, permInfo, &VELM_PermissionInfo::checked, kHandle, VELM_INFO_SITE,
+  return infoStringArrayGetter(context, permInfo, &VELM_PermissionInfo::checked, kHandle, VELM_API_SITE,
                                result);
 }
 
 char **VELM_PermissionInfo_GetGranted(VELM_AuditClientContext *context, const VELM_PermissionInfo *permInfo,
                                       VELM_result *result) {
-  return infoStringArrayGetter(context, permInfo, &VELM_PermissionInfo::granted, kHandle, VELM_INFO_SITE,
+  return infoStringArrayGetter(context, permInfo, &VELM_PermissionInfo::granted, kHandle, VELM_API_SITE,
                                result);
 }
 
 char **VELM_PermissionInfo_GetDenied(VELM_AuditClientContext *context, const VELM_PermissionInfo *permInfo,
                                      VELM_result *result) {
-  return infoStringArrayGetter(context, permInfo, &VELM_PermissionInfo::denied, kHandle, VELM_INFO_SITE,
+  return infoStringArrayGetter(context, permInfo, &VELM_PermissionInfo::denied, kHandle, VELM_API_SITE,
                                result);
 }
 
 char **VELM_PermissionInfo_GetJ2EERolesChecked(VELM_AuditClientContext *context,
                                                const VELM_PermissionInfo *permInfo, VELM_result *result) {
   return infoStringArrayGetter(context, permInfo, &VELM_PermissionInfo::J2EERolesChecked, kHandle,
-                               VELM_INFO_SITE, result);
+                               VELM_API_SITE, result);
 }
 
 char **VELM_PermissionInfo_GetJ2EERolesGranted(VELM_AuditClientContext *context,
                                                const VELM_PermissionInfo *permInfo, VELM_result *result) {
   return infoStringArrayGetter(context, permInfo, &VELM_PermissionInfo::J2EERolesGranted, kHandle,
-                               VELM_INFO_SITE, result);
+                               VELM_API_SITE, result);
 }

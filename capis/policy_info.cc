@@ -40,7 +40,7 @@ int policyInfo_Delete(VELM_AuditClientContext *context, VELM_PolicyInfo *record,
   infoFreeString(record->type);
   infoFreeString(record->description);
   infoReleaseAttributes(context, record->attributes, rc, result);
-  std::free(record);
+  releaseHandle(record);
   return rc;
 }
 
@@ -51,39 +51,39 @@ using namespace velm;
 VELM_PolicyInfo *VELM_PolicyInfo_Create(VELM_AuditClientContext *context, const char *name,
                                         const char *branch, const char *type, const char *description,
                                         VELM_Attribute **attributes, int copyFlag, VELM_result *result) {
-  if (!infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return policyInfo_Create(context, name, branch, type, description, attributes, copyFlag != 0, 1, result);
+  return contextCall(context, result, nullptr, VELM_API_SITE, [&](ApiCall &) {
+    return policyInfo_Create(context, name, branch, type, description, attributes, copyFlag != 0, 1, result);
+  });
 }
 
 int VELM_PolicyInfo_Delete(VELM_AuditClientContext *context, VELM_PolicyInfo *policyInfo,
                            VELM_result *result) {
-  return infoPublicDelete(context, policyInfo, kHandle, &policyInfo_Delete, VELM_INFO_SITE, result);
+  return infoPublicDelete(context, policyInfo, kHandle, &policyInfo_Delete, VELM_API_SITE, result);
 }
 
 char *VELM_PolicyInfo_GetName(VELM_AuditClientContext *context, const VELM_PolicyInfo *policyInfo,
                               VELM_result *result) {
-  return infoStringGetter(context, policyInfo, &VELM_PolicyInfo::name, kHandle, VELM_INFO_SITE, result);
+  return infoStringGetter(context, policyInfo, &VELM_PolicyInfo::name, kHandle, VELM_API_SITE, result);
 }
 
 char *VELM_PolicyInfo_GetBranch(VELM_AuditClientContext *context, const VELM_PolicyInfo *policyInfo,
                                 VELM_result *result) {
-  return infoStringGetter(context, policyInfo, &VELM_PolicyInfo::branch, kHandle, VELM_INFO_SITE, result);
+  return infoStringGetter(context, policyInfo, &VELM_PolicyInfo::branch, kHandle, VELM_API_SITE, result);
 }
 
 char *VELM_PolicyInfo_GetType(VELM_AuditClientContext *context, const VELM_PolicyInfo *policyInfo,
                               VELM_result *result) {
-  return infoStringGetter(context, policyInfo, &VELM_PolicyInfo::type, kHandle, VELM_INFO_SITE, result);
+  return infoStringGetter(context, policyInfo, &VELM_PolicyInfo::type, kHandle, VELM_API_SITE, result);
 }
 
 char *VELM_PolicyInfo_GetDescription(VELM_AuditClientContext *context, const VELM_PolicyInfo *policyInfo,
                                      VELM_result *result) {
-  return infoStringGetter(context, policyInfo, &VELM_PolicyInfo::description, kHandle, VELM_INFO_SITE,
+  return infoStringGetter(context, policyInfo, &VELM_PolicyInfo::description, kHandle, VELM_API_SITE,
                           result);
 }
 
 VELM_Attribute **VELM_PolicyInfo_GetAttributes(VELM_AuditClientContext *context,
                                                const VELM_PolicyInfo *policyInfo, VELM_result *result) {
-  return infoPointerGetter(context, policyInfo, &VELM_PolicyInfo::attributes, kHandle, VELM_INFO_SITE,
+  return infoPointerGetter(context, policyInfo, &VELM_PolicyInfo::attributes, kHandle, VELM_API_SITE,
                            result);
 }

@@ -33,7 +33,7 @@ int provisioningInfo_Delete(VELM_AuditClientContext *context, VELM_ProvisioningI
   if (provisioningInfo == nullptr) return 0;
   for (char **field : {&provisioningInfo->accountId, &provisioningInfo->resourceId, &provisioningInfo->resourceType})
     infoFreeString(*field);
-  std::free(provisioningInfo);
+  releaseHandle(provisioningInfo);
   return 0;
 }
 
@@ -44,15 +44,15 @@ extern "C" {
 VELM_ProvisioningInfo *VELM_ProvisioningInfo_Create(VELM_AuditClientContext *context, const char *accountId,
                                                     const char *resourceId, const char *resourceType,
                                                     VELM_result *result) {
-  if (!velm::infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return velm::provisioningInfo_Create(context, accountId, resourceId, resourceType, 1, result);
+  return velm::contextCall(context, result, nullptr, VELM_API_SITE, [&](velm::ApiCall &) {
+    return velm::provisioningInfo_Create(context, accountId, resourceId, resourceType, 1, result);
+  });
 }
 
 int VELM_ProvisioningInfo_Delete(VELM_AuditClientContext *context, VELM_ProvisioningInfo *provisioningInfo,
                                  VELM_result *result) {
   return velm::infoPublicDelete(context, provisioningInfo, kDeleteHandle, velm::provisioningInfo_Delete,
-                                VELM_INFO_SITE, result);
+                                VELM_API_SITE, result);
 }
 
 VELM_INFO_STRING_GETTER(ProvisioningInfo, GetAccountId, accountId, kHandle)

@@ -37,7 +37,7 @@ int registryInfo_Delete(VELM_AuditClientContext *context, VELM_RegistryInfo *reg
   for (char **field : {&registryInfo->type, &registryInfo->serverLocation, &registryInfo->serverLocationType,
                        &registryInfo->serverPort})
     infoFreeString(*field);
-  std::free(registryInfo);
+  releaseHandle(registryInfo);
   return 0;
 }
 
@@ -48,14 +48,14 @@ extern "C" {
 VELM_RegistryInfo *VELM_RegistryInfo_Create(VELM_AuditClientContext *context, const char *type,
                                             const char *serverLocation, const char *serverLocationType,
                                             const char *serverPort, VELM_result *result) {
-  if (!velm::infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return velm::registryInfo_Create(context, type, serverLocation, serverLocationType, serverPort, 1, result);
+  return velm::contextCall(context, result, nullptr, VELM_API_SITE, [&](velm::ApiCall &) {
+    return velm::registryInfo_Create(context, type, serverLocation, serverLocationType, serverPort, 1, result);
+  });
 }
 
 int VELM_RegistryInfo_Delete(VELM_AuditClientContext *context, VELM_RegistryInfo *registryInfo,
                              VELM_result *result) {
-  return velm::infoPublicDelete(context, registryInfo, kHandle, velm::registryInfo_Delete, VELM_INFO_SITE, result);
+  return velm::infoPublicDelete(context, registryInfo, kHandle, velm::registryInfo_Delete, VELM_API_SITE, result);
 }
 
 VELM_INFO_STRING_GETTER(RegistryInfo, GetType, type, kHandle)

@@ -42,7 +42,7 @@ int registryObjectInfo_Delete(VELM_AuditClientContext *context, VELM_RegistryObj
   infoFreeString(record->type);
   infoFreeString(record->description);
   infoReleaseAttributes(context, record->attributes, rc, result);
-  std::free(record);
+  releaseHandle(record);
   return rc;
 }
 
@@ -54,15 +54,15 @@ VELM_RegistryObjectInfo *VELM_RegistryObjectInfo_Create(VELM_AuditClientContext 
                                                         const char *registryName, const char *type,
                                                         const char *description, VELM_Attribute **attributes,
                                                         int copyFlag, VELM_result *result) {
-  if (!infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return registryObjectInfo_Create(context, name, registryName, type, description, attributes, copyFlag != 0,
-                                   1, result);
+  return contextCall(context, result, nullptr, VELM_API_SITE, [&](ApiCall &) {
+    return registryObjectInfo_Create(context, name, registryName, type, description, attributes, copyFlag != 0,
+                                     1, result);
+  });
 }
 
 int VELM_RegistryObjectInfo_Delete(VELM_AuditClientContext *context,
                                    VELM_RegistryObjectInfo *registryObjectInfo, VELM_result *result) {
-  return infoPublicDelete(context, registryObjectInfo, kHandle, &registryObjectInfo_Delete, VELM_INFO_SITE,
+  return infoPublicDelete(context, registryObjectInfo, kHandle, &registryObjectInfo_Delete, VELM_API_SITE,
                           result);
 }
 
@@ -70,33 +70,33 @@ char *VELM_RegistryObjectInfo_GetName(VELM_AuditClientContext *context,
                                       const VELM_RegistryObjectInfo *registryObjectInfo,
                                       VELM_result *result) {
   return infoStringGetter(context, registryObjectInfo, &VELM_RegistryObjectInfo::name, kHandle,
-                          VELM_INFO_SITE, result);
+                          VELM_API_SITE, result);
 }
 
 char *VELM_RegistryObjectInfo_GetRegistryName(VELM_AuditClientContext *context,
                                               const VELM_RegistryObjectInfo *registryObjectInfo,
                                               VELM_result *result) {
   return infoStringGetter(context, registryObjectInfo, &VELM_RegistryObjectInfo::registryName, kHandle,
-                          VELM_INFO_SITE, result);
+                          VELM_API_SITE, result);
 }
 
 char *VELM_RegistryObjectInfo_GetType(VELM_AuditClientContext *context,
                                       const VELM_RegistryObjectInfo *registryObjectInfo,
                                       VELM_result *result) {
   return infoStringGetter(context, registryObjectInfo, &VELM_RegistryObjectInfo::type, kHandle,
-                          VELM_INFO_SITE, result);
+                          VELM_API_SITE, result);
 }
 
 char *VELM_RegistryObjectInfo_GetDescription(VELM_AuditClientContext *context,
                                              const VELM_RegistryObjectInfo *registryObjectInfo,
                                              VELM_result *result) {
   return infoStringGetter(context, registryObjectInfo, &VELM_RegistryObjectInfo::description, kHandle,
-                          VELM_INFO_SITE, result);
+                          VELM_API_SITE, result);
 }
 
 VELM_Attribute **VELM_RegistryObjectInfo_GetAttributes(VELM_AuditClientContext *context,
                                                        const VELM_RegistryObjectInfo *registryObjectInfo,
                                                        VELM_result *result) {
   return infoPointerGetter(context, registryObjectInfo, &VELM_RegistryObjectInfo::attributes, kHandle,
-                           VELM_INFO_SITE, result);
+                           VELM_API_SITE, result);
 }

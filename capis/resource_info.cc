@@ -41,7 +41,7 @@ int resourceInfo_Delete(VELM_AuditClientContext *context, VELM_ResourceInfo *rec
   infoFreeString(record->nameInPolicy);
   infoFreeString(record->type);
   infoReleaseAttributes(context, record->attributes, rc, result);
-  std::free(record);
+  releaseHandle(record);
   return rc;
 }
 
@@ -52,35 +52,35 @@ using namespace velm;
 VELM_ResourceInfo *VELM_ResourceInfo_Create(VELM_AuditClientContext *context, const char *nameInApp,
                                             const char *nameInPolicy, const char *type,
                                             VELM_Attribute **attributes, int copyFlag, VELM_result *result) {
-  if (!infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return resourceInfo_Create(context, nameInApp, nameInPolicy, type, attributes, copyFlag != 0, 1, result);
+  return contextCall(context, result, nullptr, VELM_API_SITE, [&](ApiCall &) {
+    return resourceInfo_Create(context, nameInApp, nameInPolicy, type, attributes, copyFlag != 0, 1, result);
+  });
 }
 
 int VELM_ResourceInfo_Delete(VELM_AuditClientContext *context, VELM_ResourceInfo *resourceInfo,
                              VELM_result *result) {
-  return infoPublicDelete(context, resourceInfo, kHandle, &resourceInfo_Delete, VELM_INFO_SITE, result);
+  return infoPublicDelete(context, resourceInfo, kHandle, &resourceInfo_Delete, VELM_API_SITE, result);
 }
 
 char *VELM_ResourceInfo_GetNameInApp(VELM_AuditClientContext *context, const VELM_ResourceInfo *resourceInfo,
                                      VELM_result *result) {
-  return infoStringGetter(context, resourceInfo, &VELM_ResourceInfo::nameInApp, kHandle, VELM_INFO_SITE,
+  return infoStringGetter(context, resourceInfo, &VELM_ResourceInfo::nameInApp, kHandle, VELM_API_SITE,
                           result);
 }
 
 char *VELM_ResourceInfo_GetNameInPolicy(VELM_AuditClientContext *context,
                                         const VELM_ResourceInfo *resourceInfo, VELM_result *result) {
-  return infoStringGetter(context, resourceInfo, &VELM_ResourceInfo::nameInPolicy, kHandle, VELM_INFO_SITE,
+  return infoStringGetter(context, resourceInfo, &VELM_ResourceInfo::nameInPolicy, kHandle, VELM_API_SITE,
                           result);
 }
 
 char *VELM_ResourceInfo_GetType(VELM_AuditClientContext *context, const VELM_ResourceInfo *resourceInfo,
                                 VELM_result *result) {
-  return infoStringGetter(context, resourceInfo, &VELM_ResourceInfo::type, kHandle, VELM_INFO_SITE, result);
+  return infoStringGetter(context, resourceInfo, &VELM_ResourceInfo::type, kHandle, VELM_API_SITE, result);
 }
 
 VELM_Attribute **VELM_ResourceInfo_GetAttributes(VELM_AuditClientContext *context,
                                                  const VELM_ResourceInfo *resourceInfo, VELM_result *result) {
-  return infoPointerGetter(context, resourceInfo, &VELM_ResourceInfo::attributes, kHandle, VELM_INFO_SITE,
+  return infoPointerGetter(context, resourceInfo, &VELM_ResourceInfo::attributes, kHandle, VELM_API_SITE,
                            result);
 }

@@ -34,7 +34,7 @@ int targetInfo_Delete(VELM_AuditClientContext *context, VELM_TargetInfo *record,
   int rc = 0;
   infoReleaseStringArray(context, record->targetNames, rc, result);
   infoReleaseAttributes(context, record->attributes, rc, result);
-  std::free(record);
+  releaseHandle(record);
   return rc;
 }
 
@@ -44,24 +44,24 @@ using namespace velm;
 
 VELM_TargetInfo *VELM_TargetInfo_Create(VELM_AuditClientContext *context, char *const *targetNames,
                                         VELM_Attribute **attributes, int copyFlag, VELM_result *result) {
-  if (!infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return targetInfo_Create(context, targetNames, attributes, copyFlag != 0, 1, result);
+  return contextCall(context, result, nullptr, VELM_API_SITE, [&](ApiCall &) {
+    return targetInfo_Create(context, targetNames, attributes, copyFlag != 0, 1, result);
+  });
 }
 
 int VELM_TargetInfo_Delete(VELM_AuditClientContext *context, VELM_TargetInfo *targetInfo,
                            VELM_result *result) {
-  return infoPublicDelete(context, targetInfo, kHandle, &targetInfo_Delete, VELM_INFO_SITE, result);
+  return infoPublicDelete(context, targetInfo, kHandle, &targetInfo_Delete, VELM_API_SITE, result);
 }
 
 char **VELM_TargetInfo_GetTargetNames(VELM_AuditClientContext *context, const VELM_TargetInfo *targetInfo,
                                       VELM_result *result) {
-  return infoStringArrayGetter(context, targetInfo, &VELM_TargetInfo::targetNames, kHandle, VELM_INFO_SITE,
+  return infoStringArrayGetter(context, targetInfo, &VELM_TargetInfo::targetNames, kHandle, VELM_API_SITE,
                                result);
 }
 
 VELM_Attribute **VELM_TargetInfo_GetAttributes(VELM_AuditClientContext *context,
                                                const VELM_TargetInfo *targetInfo, VELM_result *result) {
-  return infoPointerGetter(context, targetInfo, &VELM_TargetInfo::attributes, kHandle, VELM_INFO_SITE,
+  return infoPointerGetter(context, targetInfo, &VELM_TargetInfo::attributes, kHandle, VELM_API_SITE,
                            result);
 }

@@ -57,7 +57,7 @@ int userInfo_Delete(VELM_AuditClientContext *context, VELM_UserInfo *record, VEL
   infoFreeString(record->locationType);
   infoFreeString(record->sessionId);
   infoReleaseAttributes(context, record->attributes, rc, result);
-  std::free(record);
+  releaseHandle(record);
   return rc;
 }
 
@@ -70,64 +70,64 @@ VELM_UserInfo *VELM_UserInfo_Create(VELM_AuditClientContext *context, const char
                                     const char *domain, const char *realm, const char *location,
                                     const char *locationType, const char *sessionId,
                                     VELM_Attribute **attributes, int copyFlag, VELM_result *result) {
-  if (!infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return userInfo_Create(context, registryUserName, appUserName, uniqueId, callerList, domain, realm,
-                         location, locationType, sessionId, attributes, copyFlag != 0, 1, result);
+  return contextCall(context, result, nullptr, VELM_API_SITE, [&](ApiCall &) {
+    return userInfo_Create(context, registryUserName, appUserName, uniqueId, callerList, domain, realm,
+                           location, locationType, sessionId, attributes, copyFlag != 0, 1, result);
+  });
 }
 
 int VELM_UserInfo_Delete(VELM_AuditClientContext *context, VELM_UserInfo *userInfo, VELM_result *result) {
-  return infoPublicDelete(context, userInfo, kHandle, &userInfo_Delete, VELM_INFO_SITE, result);
+  return infoPublicDelete(context, userInfo, kHandle, &userInfo_Delete, VELM_API_SITE, result);
 }
 
 char *VELM_UserInfo_GetRegistryUserName(VELM_AuditClientContext *context, const VELM_UserInfo *userInfo,
                                         VELM_result *result) {
-  return infoStringGetter(context, userInfo, &VELM_UserInfo::registryUserName, kHandle, VELM_INFO_SITE,
+  return infoStringGetter(context, userInfo, &VELM_UserInfo::registryUserName, kHandle, VELM_API_SITE,
                           result);
 }
 
 char *VELM_UserInfo_GetAppUserName(VELM_AuditClientContext *context, const VELM_UserInfo *userInfo,
                                    VELM_result *result) {
-  return infoStringGetter(context, userInfo, &VELM_UserInfo::appUserName, kHandle, VELM_INFO_SITE, result);
+  return infoStringGetter(context, userInfo, &VELM_UserInfo::appUserName, kHandle, VELM_API_SITE, result);
 }
 
 int32_t VELM_UserInfo_GetUniqueId(VELM_AuditClientContext *context, const VELM_UserInfo *userInfo,
                                   VELM_result *result) {
-  return infoIntGetter(context, userInfo, &VELM_UserInfo::uniqueId, kHandle, VELM_INFO_SITE, result);
+  return infoIntGetter(context, userInfo, &VELM_UserInfo::uniqueId, kHandle, VELM_API_SITE, result);
 }
 
 char **VELM_UserInfo_GetCallerList(VELM_AuditClientContext *context, const VELM_UserInfo *userInfo,
                                    VELM_result *result) {
-  return infoStringArrayGetter(context, userInfo, &VELM_UserInfo::callerList, kHandle, VELM_INFO_SITE,
+  return infoStringArrayGetter(context, userInfo, &VELM_UserInfo::callerList, kHandle, VELM_API_SITE,
                                result);
 }
 
 char *VELM_UserInfo_GetDomain(VELM_AuditClientContext *context, const VELM_UserInfo *userInfo,
                               VELM_result *result) {
-  return infoStringGetter(context, userInfo, &VELM_UserInfo::domain, kHandle, VELM_INFO_SITE, result);
+  return infoStringGetter(context, userInfo, &VELM_UserInfo::domain, kHandle, VELM_API_SITE, result);
 }
 
 char *VELM_UserInfo_GetRealm(VELM_AuditClientContext *context, const VELM_UserInfo *userInfo,
                              VELM_result *result) {
-  return infoStringGetter(context, userInfo, &VELM_UserInfo::realm, kHandle, VELM_INFO_SITE, result);
+  return infoStringGetter(context, userInfo, &VELM_UserInfo::realm, kHandle, VELM_API_SITE, result);
 }
 
 char *VELM_UserInfo_GetLocation(VELM_AuditClientContext *context, const VELM_UserInfo *userInfo,
                                 VELM_result *result) {
-  return infoStringGetter(context, userInfo, &VELM_UserInfo::location, kHandle, VELM_INFO_SITE, result);
+  return infoStringGetter(context, userInfo, &VELM_UserInfo::location, kHandle, VELM_API_SITE, result);
 }
 
 char *VELM_UserInfo_GetLocationType(VELM_AuditClientContext *context, const VELM_UserInfo *userInfo,
                                     VELM_result *result) {
-  return infoStringGetter(context, userInfo, &VELM_UserInfo::locationType, kHandle, VELM_INFO_SITE, result);
+  return infoStringGetter(context, userInfo, &VELM_UserInfo::locationType, kHandle, VELM_API_SITE, result);
 }
 
 char *VELM_UserInfo_GetSessionId(VELM_AuditClientContext *context, const VELM_UserInfo *userInfo,
                                  VELM_result *result) {
-  return infoStringGetter(context, userInfo, &VELM_UserInfo::sessionId, kHandle, VELM_INFO_SITE, result);
+  return infoStringGetter(context, userInfo, &VELM_UserInfo::sessionId, kHandle, VELM_API_SITE, result);
 }
 
 VELM_Attribute **VELM_UserInfo_GetAttributes(VELM_AuditClientContext *context, const VELM_UserInfo *userInfo,
                                              VELM_result *result) {
-  return infoPointerGetter(context, userInfo, &VELM_UserInfo::attributes, kHandle, VELM_INFO_SITE, result);
+  return infoPointerGetter(context, userInfo, &VELM_UserInfo::attributes, kHandle, VELM_API_SITE, result);
 }

@@ -29,7 +29,7 @@ int workItemInfo_Delete(VELM_AuditClientContext *context, VELM_WorkItemInfo *wor
   if (workItemInfo == nullptr) return 0;
   infoFreeString(workItemInfo->id);
   infoFreeString(workItemInfo->type);
-  std::free(workItemInfo);
+  releaseHandle(workItemInfo);
   return 0;
 }
 
@@ -39,14 +39,14 @@ extern "C" {
 
 VELM_WorkItemInfo *VELM_WorkItemInfo_Create(VELM_AuditClientContext *context, const char *id, const char *type,
                                             VELM_result *result) {
-  if (!velm::infoEnter(context, result, VELM_INFO_SITE)) return nullptr;
-  VELM_ENTRY_EXIT(context);
-  return velm::workItemInfo_Create(context, id, type, 1, result);
+  return velm::contextCall(context, result, nullptr, VELM_API_SITE, [&](velm::ApiCall &) {
+    return velm::workItemInfo_Create(context, id, type, 1, result);
+  });
 }
 
 int VELM_WorkItemInfo_Delete(VELM_AuditClientContext *context, VELM_WorkItemInfo *workItemInfo,
                              VELM_result *result) {
-  return velm::infoPublicDelete(context, workItemInfo, kHandle, velm::workItemInfo_Delete, VELM_INFO_SITE, result);
+  return velm::infoPublicDelete(context, workItemInfo, kHandle, velm::workItemInfo_Delete, VELM_API_SITE, result);
 }
 
 VELM_INFO_STRING_GETTER(WorkItemInfo, GetId, id, kHandle)

@@ -181,6 +181,10 @@ EmitterOutcome parseSendEventReply(VELM_AuditClientContext *context, long httpSt
   std::string why = local.numErrors > 0 ? local.errors[local.numErrors - 1].message : "";
   VELM_Result_Clean(&local);
   if (doc == nullptr) return other(ok ? "malformed reply: " + why : httpText(httpStatus));
+  // A reply cut short is no answer: even a success element read before the
+  // damage does not prove the server took the batch.
+  if (const char *damage = parseDamage(parser.get()); damage != nullptr)
+    return other(ok ? std::string("malformed reply: ") + damage : httpText(httpStatus));
 
   const x::DOMElement *envelope = doc->getDocumentElement();
   const x::DOMElement *soapBody = nullptr;

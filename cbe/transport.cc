@@ -11,6 +11,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 
@@ -468,7 +469,12 @@ int writeEventsToCache(VELM_AuditClientContext *context, CommonBaseEventType_Arr
 int sendMsg(VELM_AuditClientContext *context, int, const char *text, VELM_result *result) {
   VELM_ENTRY_EXIT(context);
   CommonBaseEventType_ArrayTag *batch = velmStringToCommonBaseEvents(context, text, result);
-  if (batch == nullptr) {
+  // Damage keeps the whole events before it; a record of which not even one
+  // event could be read is unreadable.
+  const bool nothingRead = batch != nullptr && batch->count == 0 && text != nullptr &&
+                           std::string_view(text).find_first_not_of(" \t\r\n") != std::string_view::npos;
+  if (batch == nullptr || nothingRead) {
+    if (batch != nullptr) freeCommonBaseEvents(batch);
     VELM_TRACE_ERROR(context, "ERROR  Failed to deserialize %s", "dataBuff");
     VELM_RECORD(context, result, 49, "dataBuff");
     return 0;

@@ -12,6 +12,12 @@
  *  - Calls return 0 or a handle on success, -1 or NULL on failure.
  *  - Memory the library hands out is released by the caller with VELM_Free.
  *  - Text crosses the interface in the context's element code set.
+ *  - A handle that is not of the kind the call expects (another kind, one
+ *    already deleted, a stray pointer to library memory) is reported like a
+ *    null one: messages 10, 12 and 13 for context, event and client handles,
+ *    message 9 naming the parameter for element and record handles.
+ *  - Nothing is thrown across the interface: running out of memory gives
+ *    message 1, any other internal failure message 64, with the failure value.
  */
 #ifndef VELM_H
 #define VELM_H

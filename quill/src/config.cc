@@ -342,19 +342,9 @@ char *dupText(const std::string &s) {
   return p;
 }
 
-template <typename R, typename F>
-R guarded(R failure, F &&body) {
-  try {
-    std::scoped_lock lock(qlgIntlApiLock());
-    return body();
-  } catch (...) {
-    return failure;
-  }
-}
-
 template <typename T, typename Parse>
 T getTyped(QlgObjCfg *cfg, const char *name, T defaultValue, Parse parse) {
-  return guarded<T>(defaultValue, [&]() -> T {
+  return qlgCall<T>(defaultValue, [&]() -> T {
     if (!isCfg(cfg) || name == nullptr) return defaultValue;
     auto it = cfg->properties.find(name);
     if (it == cfg->properties.end()) return defaultValue;
@@ -364,7 +354,7 @@ T getTyped(QlgObjCfg *cfg, const char *name, T defaultValue, Parse parse) {
 }
 
 int setText(QlgObjCfg *cfg, const char *name, const char *value) {
-  return guarded(0, [&] {
+  return qlgCall(0, [&] {
     if (!isCfg(cfg) || name == nullptr) return 0;
     if (value) cfg->properties[name] = value;
     else cfg->properties.erase(name);
@@ -383,39 +373,37 @@ std::string numberText(const char *fmt, T v) {
 
 QlgObjCfg *QlgAllocObjCfg(const char *name) {
   if (name == nullptr) return nullptr;
-  try {
+  return qlgCallUnlocked<QlgObjCfg *>(nullptr, [&] {
     auto *cfg = new QlgObjCfg;
     cfg->name = name;
     return cfg;
-  } catch (...) {
-    return nullptr;
-  }
+  });
 }
 
 void QlgAcquireObjCfg(QlgObjCfg *cfg) {
-  guarded(0, [&] {
+  qlgCall(0, [&] {
     if (isCfg(cfg)) ++cfg->refCount;
     return 0;
   });
 }
 
 void QlgReleaseObjCfg(QlgObjCfg *cfg) {
-  guarded(0, [&] {
+  qlgCall(0, [&] {
     qlgIntlReleaseCfg(cfg);
     return 0;
   });
 }
 
 char *QlgObjCfgGetName(QlgObjCfg *cfg) {
-  return guarded<char *>(nullptr, [&] { return isCfg(cfg) ? dupText(cfg->name) : nullptr; });
+  return qlgCall<char *>(nullptr, [&] { return isCfg(cfg) ? dupText(cfg->name) : nullptr; });
 }
 
 char *QlgObjCfgGetParent(QlgObjCfg *cfg) {
-  return guarded<char *>(nullptr, [&] { return isCfg(cfg) ? dupText(qlgIntlCfgParentName(cfg)) : nullptr; });
+  return qlgCall<char *>(nullptr, [&] { return isCfg(cfg) ? dupText(qlgIntlCfgParentName(cfg)) : nullptr; });
 }
 
 int QlgObjCfgSetParent(QlgObjCfg *cfg, const char *parentName) {
-  return guarded(0, [&] {
+  return qlgCall(0, [&] {
     if (!isCfg(cfg)) return 0;
     if (parentName) cfg->parentName = parentName;
     else cfg->parentName.reset();
@@ -424,7 +412,7 @@ int QlgObjCfgSetParent(QlgObjCfg *cfg, const char *parentName) {
 }
 
 int QlgObjCfgAddChild(QlgObjCfg *cfg, const char *childName) {
-  return guarded(0, [&] {
+  return qlgCall(0, [&] {
     if (!isCfg(cfg) || childName == nullptr) return 0;
     addChildName(cfg, childName);
     return 1;
@@ -432,14 +420,14 @@ int QlgObjCfgAddChild(QlgObjCfg *cfg, const char *childName) {
 }
 
 int QlgObjCfgRemChild(QlgObjCfg *cfg, const char *childName) {
-  return guarded(0, [&] {
+  return qlgCall(0, [&] {
     if (!isCfg(cfg) || childName == nullptr) return 0;
     return std::erase(cfg->children, std::string(childName)) ? 1 : 0;
   });
 }
 
 QlgIterator *QlgObjCfgChildrenNames(QlgObjCfg *cfg) {
-  return guarded<QlgIterator *>(nullptr, [&]() -> QlgIterator * {
+  return qlgCall<QlgIterator *>(nullptr, [&]() -> QlgIterator * {
     if (!isCfg(cfg)) return nullptr;
     auto *it = new QlgIterator;
     it->names = cfg->children;
@@ -448,11 +436,11 @@ QlgIterator *QlgObjCfgChildrenNames(QlgObjCfg *cfg) {
 }
 
 int QlgObjCfgIsFromFile(QlgObjCfg *cfg) {
-  return guarded(0, [&] { return isCfg(cfg) && cfg->fromFile ? 1 : 0; });
+  return qlgCall(0, [&] { return isCfg(cfg) && cfg->fromFile ? 1 : 0; });
 }
 
 void QlgObjCfgSetFromFile(QlgObjCfg *cfg, int fromFile) {
-  guarded(0, [&] {
+  qlgCall(0, [&] {
     if (isCfg(cfg)) cfg->fromFile = fromFile != 0;
     return 0;
   });
@@ -460,7 +448,7 @@ void QlgObjCfgSetFromFile(QlgObjCfg *cfg, int fromFile) {
 
 char *QlgGetObjCfgProp(QlgObjCfg *cfg, const char *name, int *found) {
   if (found) *found = 0;
-  return guarded<char *>(nullptr, [&]() -> char * {
+  return qlgCall<char *>(nullptr, [&]() -> char * {
     if (!isCfg(cfg) || name == nullptr) return nullptr;
     auto it = cfg->properties.find(name);
     if (it == cfg->properties.end()) return nullptr;
@@ -504,7 +492,7 @@ int QlgSetObjCfgPropDouble(QlgObjCfg *cfg, const char *name, double value) {
 
 char *QlgGetInheritedObjCfgProp(QlgObjCfg *cfg, const char *name, int *found) {
   if (found) *found = 0;
-  return guarded<char *>(nullptr, [&]() -> char * {
+  return qlgCall<char *>(nullptr, [&]() -> char * {
     if (!isCfg(cfg) || name == nullptr) return nullptr;
     auto v = qlgIntlGetInheritedCfgProp(cfg, name);
     if (!v) return nullptr;
@@ -514,7 +502,7 @@ char *QlgGetInheritedObjCfgProp(QlgObjCfg *cfg, const char *name, int *found) {
 }
 
 QlgIterator *QlgObjCfgProperties(QlgObjCfg *cfg) {
-  return guarded<QlgIterator *>(nullptr, [&]() -> QlgIterator * {
+  return qlgCall<QlgIterator *>(nullptr, [&]() -> QlgIterator * {
     if (!isCfg(cfg)) return nullptr;
     auto *it = new QlgIterator;
     for (const auto &[n, v] : cfg->properties) it->names.push_back(n);
@@ -523,15 +511,15 @@ QlgIterator *QlgObjCfgProperties(QlgObjCfg *cfg) {
 }
 
 int QlgLogMgrAddCfg(QlgObjCfg *cfg) {
-  return guarded(0, [&] { return qlgIntlLogMgrAddCfg(cfg); });
+  return qlgCall(0, [&] { return qlgIntlLogMgrAddCfg(cfg); });
 }
 
 int QlgLogMgrRemCfg(const char *name) {
-  return guarded(0, [&] { return name ? qlgIntlLogMgrRemCfg(name) : 0; });
+  return qlgCall(0, [&] { return name ? qlgIntlLogMgrRemCfg(name) : 0; });
 }
 
 int QlgLogMgrUpdateCfg(QlgObjCfg *cfg) {
-  return guarded(0, [&] {
+  return qlgCall(0, [&] {
     if (!isCfg(cfg)) return 0;
     ++cfg->refCount;
     qlgIntlLogMgrRemCfg(cfg->name);
@@ -542,15 +530,15 @@ int QlgLogMgrUpdateCfg(QlgObjCfg *cfg) {
 }
 
 QlgObjCfg *QlgLogMgrGetCfg(const char *name) {
-  return guarded<QlgObjCfg *>(nullptr, [&] { return qlgIntlLogMgrGetCfg(name); });
+  return qlgCall<QlgObjCfg *>(nullptr, [&] { return qlgIntlLogMgrGetCfg(name); });
 }
 
 int QlgLogMgrHasCfg(const char *name) {
-  return guarded(0, [&] { return name && qlgIntlLogMgrHasCfg(name) ? 1 : 0; });
+  return qlgCall(0, [&] { return name && qlgIntlLogMgrHasCfg(name) ? 1 : 0; });
 }
 
 QlgIterator *QlgLogMgrConfigNames(void) {
-  return guarded<QlgIterator *>(nullptr, [&] {
+  return qlgCall<QlgIterator *>(nullptr, [&] {
     auto *it = new QlgIterator;
     for (const auto &[n, c] : configs()) it->names.push_back(n);
     return it;
@@ -558,9 +546,9 @@ QlgIterator *QlgLogMgrConfigNames(void) {
 }
 
 int QlgLogMgrApplyCfg(QlgObject *object, const char *cfgName) {
-  return guarded(0, [&] { return cfgName ? qlgIntlLogMgrApplyCfg(object, cfgName) : 0; });
+  return qlgCall(0, [&] { return cfgName ? qlgIntlLogMgrApplyCfg(object, cfgName) : 0; });
 }
 
 int QlgLogMgrReadProps(const char *file) {
-  return guarded(0, [&] { return qlgIntlLogMgrReadProps(file); });
+  return qlgCall(0, [&] { return qlgIntlLogMgrReadProps(file); });
 }

@@ -271,7 +271,9 @@ QlgObject *qlgIntlGetObject(const char *name, const char *className) {
     qlgIntlReportMsg(62, QLG_STRING, clsName.c_str(), QLG_STRING, name, QLG_END);
     return nullptr;
   }
-  auto *o = new QlgObject;
+  // Owned here until the registry holds it, so a throw on the way leaks nothing.
+  auto owned = std::make_unique<QlgObject>();
+  QlgObject *o = owned.get();
   o->cls = cls;
   o->name = name;
   if (cls->kind == QLG_KIND_LOGGER) o->level.store(QLG_LEVEL_DEBUG_MIN);
@@ -280,6 +282,7 @@ QlgObject *qlgIntlGetObject(const char *name, const char *className) {
   o->registered = true;
   o->refCount = 2;  // the registry and the caller
   reg.emplace(o->name, o);
+  owned.release();
   qlgIntlLogMgrApplyCfg(o, o->name);
   return o;
 }
@@ -447,26 +450,6 @@ QlgIterator *nameIterator(const std::vector<std::string> &names) {
   return it;
 }
 
-// Runs body under the API lock; nothing escapes to a C caller.
-template <typename R, typename F>
-R guarded(R failure, F &&body) {
-  try {
-    std::scoped_lock lock(qlgIntlApiLock());
-    return body();
-  } catch (...) {
-    return failure;
-  }
-}
-
-template <typename F>
-void guardedVoid(F &&body) {
-  try {
-    std::scoped_lock lock(qlgIntlApiLock());
-    body();
-  } catch (...) {
-  }
-}
-
 template <typename T>
 std::string numberText(T v) {
   if constexpr (std::is_same_v<T, long long>) {
@@ -486,13 +469,13 @@ std::string numberText(T v) {
 
 int QlgAddLoggerClass(const char *name, const QlgMsgDesc *description, QlgAllocVarsFn allocVars,
                       QlgFreeVarsFn freeVars, QlgCfgChangeFn cfgChange, QlgLogFn log) {
-  return guarded(0, [&] { return qlgIntlAddLoggerClass(name, description, allocVars, freeVars, cfgChange, log); });
+  return qlgCall(0, [&] { return qlgIntlAddLoggerClass(name, description, allocVars, freeVars, cfgChange, log); });
 }
 
 int QlgAddFilterClass(const char *name, const QlgMsgDesc *description, QlgAllocVarsFn allocVars,
                       QlgFreeVarsFn freeVars, QlgCfgChangeFn cfgChange, QlgProcessFn process,
                       QlgIsLoggableFn isLoggable, QlgLogFn log) {
-  return guarded(0, [&] {
+  return qlgCall(0, [&] {
     return qlgIntlAddFilterClass(name, description, allocVars, freeVars, cfgChange, process, isLoggable, log);
   });
 }
@@ -500,7 +483,7 @@ int QlgAddFilterClass(const char *name, const QlgMsgDesc *description, QlgAllocV
 int QlgAddHandlerClass(const char *name, const QlgMsgDesc *description, QlgAllocVarsFn allocVars,
                        QlgFreeVarsFn freeVars, QlgCfgChangeFn cfgChange, QlgProcessFn process, QlgOpenFn open,
                        QlgCloseFn close) {
-  return guarded(0, [&] {
+  return qlgCall(0, [&] {
     return qlgIntlAddHandlerClass(name, description, allocVars, freeVars, cfgChange, process, open, close);
   });
 }
@@ -508,46 +491,46 @@ int QlgAddHandlerClass(const char *name, const QlgMsgDesc *description, QlgAlloc
 int QlgAddFormatterClass(const char *name, const QlgMsgDesc *description, QlgAllocVarsFn allocVars,
                          QlgFreeVarsFn freeVars, QlgCfgChangeFn cfgChange, QlgFormatFn format,
                          QlgHeaderFn getHeader, QlgTrailerFn getTrailer, QlgBindFn bind) {
-  return guarded(0, [&] {
+  return qlgCall(0, [&] {
     return qlgIntlAddFormatterClass(name, description, allocVars, freeVars, cfgChange, format, getHeader,
                                     getTrailer, bind);
   });
 }
 
 QlgIterator *QlgGetLoggerClasses(void) {
-  return guarded<QlgIterator *>(nullptr, [] { return nameIterator(classTable().names[0]); });
+  return qlgCall<QlgIterator *>(nullptr, [] { return nameIterator(classTable().names[0]); });
 }
 QlgIterator *QlgGetFilterClasses(void) {
-  return guarded<QlgIterator *>(nullptr, [] { return nameIterator(classTable().names[1]); });
+  return qlgCall<QlgIterator *>(nullptr, [] { return nameIterator(classTable().names[1]); });
 }
 QlgIterator *QlgGetHandlerClasses(void) {
-  return guarded<QlgIterator *>(nullptr, [] { return nameIterator(classTable().names[2]); });
+  return qlgCall<QlgIterator *>(nullptr, [] { return nameIterator(classTable().names[2]); });
 }
 QlgIterator *QlgGetFormatterClasses(void) {
-  return guarded<QlgIterator *>(nullptr, [] { return nameIterator(classTable().names[3]); });
+  return qlgCall<QlgIterator *>(nullptr, [] { return nameIterator(classTable().names[3]); });
 }
 
 QlgObject *QlgGetObject(const char *name, const char *className) {
-  return guarded<QlgObject *>(nullptr, [&] { return qlgIntlGetObject(name, className); });
+  return qlgCall<QlgObject *>(nullptr, [&] { return qlgIntlGetObject(name, className); });
 }
 
 void QlgAcquireObject(QlgObject *object) {
-  guardedVoid([&] { qlgIntlAcquireObject(object); });
+  qlgCallVoid([&] { qlgIntlAcquireObject(object); });
 }
 
 void QlgReleaseObject(QlgObject *object) {
-  guardedVoid([&] { qlgIntlReleaseObject(object); });
+  qlgCallVoid([&] { qlgIntlReleaseObject(object); });
 }
 
 char *QlgGetObjectName(QlgObject *object) {
-  return guarded<char *>(nullptr, [&]() -> char * {
+  return qlgCall<char *>(nullptr, [&]() -> char * {
     if (!qlgIntlIsObject(object)) return nullptr;
     return dupText(object->name);
   });
 }
 
 char *QlgGetObjectDesc(QlgObject *object) {
-  return guarded<char *>(nullptr, [&]() -> char * {
+  return qlgCall<char *>(nullptr, [&]() -> char * {
     if (!qlgIntlIsObject(object) || !object->cls || !object->cls->description) return nullptr;
     QlgEvent event;
     event.message = *object->cls->description;
@@ -556,21 +539,21 @@ char *QlgGetObjectDesc(QlgObject *object) {
 }
 
 int QlgAreObjectsEqual(QlgObject *a, QlgObject *b) {
-  return guarded(0, [&] { return qlgIntlIsObject(a) && a == b ? 1 : 0; });
+  return qlgCall(0, [&] { return qlgIntlIsObject(a) && a == b ? 1 : 0; });
 }
 
 int QlgIsObjectEnabled(QlgObject *object) {
-  return guarded(0, [&] { return qlgIntlIsObject(object) ? object->enabled.load() : 0; });
+  return qlgCall(0, [&] { return qlgIntlIsObject(object) ? object->enabled.load() : 0; });
 }
 
 void QlgSetObjectEnabled(QlgObject *object, int enabled) {
-  guardedVoid([&] {
+  qlgCallVoid([&] {
     if (qlgIntlIsObject(object)) object->enabled.store(enabled ? 1 : 0);
   });
 }
 
 int QlgIsLoggableByFilter(QlgObject *filter, QlgEvent *event) {
-  return guarded(0, [&] {
+  return qlgCall(0, [&] {
     if (!qlgIntlIsObject(filter) || event == nullptr || !filter->cls || !filter->cls->isLoggable) return 0;
     return filter->cls->isLoggable(filter, event) ? 1 : 0;
   });
@@ -580,7 +563,7 @@ void *QlgGetObjClassVars(QlgObject *object) { return qlgIntlIsObject(object) ? o
 
 char *QlgGetObjProp(QlgObject *object, const char *name, int *found) {
   if (found) *found = 0;
-  return guarded<char *>(nullptr, [&]() -> char * {
+  return qlgCall<char *>(nullptr, [&]() -> char * {
     if (!qlgIntlIsObject(object) || name == nullptr) return nullptr;
     const std::string *v = qlgIntlGetProp(object, name);
     if (v == nullptr) return nullptr;
@@ -593,7 +576,7 @@ namespace {
 
 template <typename T, typename Parse>
 T getTyped(QlgObject *object, const char *name, T defaultValue, Parse parse) {
-  return guarded<T>(defaultValue, [&]() -> T {
+  return qlgCall<T>(defaultValue, [&]() -> T {
     if (!qlgIntlIsObject(object) || name == nullptr) return defaultValue;
     const std::string *v = qlgIntlGetProp(object, name);
     if (v == nullptr) return defaultValue;
@@ -621,7 +604,7 @@ double QlgGetObjPropDouble(QlgObject *object, const char *name, double defaultVa
 }
 
 int QlgSetObjProp(QlgObject *object, const char *name, const char *value) {
-  return guarded(0, [&] { return qlgIntlSetProp(object, name, value); });
+  return qlgCall(0, [&] { return qlgIntlSetProp(object, name, value); });
 }
 int QlgSetObjPropBool(QlgObject *object, const char *name, int value) {
   return QlgSetObjProp(object, name, value ? "true" : "false");
@@ -640,20 +623,20 @@ int QlgSetObjPropDouble(QlgObject *object, const char *name, double value) {
 }
 
 int QlgAddListener(QlgObject *object, QlgObject *listener) {
-  return guarded(0, [&] { return qlgIntlAddListener(object, listener); });
+  return qlgCall(0, [&] { return qlgIntlAddListener(object, listener); });
 }
 
 int QlgRemListener(QlgObject *object, QlgObject *listener) {
-  return guarded(0, [&] { return qlgIntlRemListener(object, listener); });
+  return qlgCall(0, [&] { return qlgIntlRemListener(object, listener); });
 }
 
 QlgIterator *QlgGetListeners(QlgObject *object) {
-  return guarded<QlgIterator *>(nullptr, [&]() -> QlgIterator * {
+  return qlgCall<QlgIterator *>(nullptr, [&]() -> QlgIterator * {
     if (!qlgIntlIsObject(object) || !hasListenerList(object)) return nullptr;
-    auto *it = new QlgIterator;
+    auto it = std::make_unique<QlgIterator>();
     it->objects = object->listeners;
     for (QlgObject *l : it->objects) ++l->refCount;
-    return it;
+    return it.release();
   });
 }
 
@@ -668,7 +651,7 @@ void *QlgIterNext(QlgIterator *iterator) {
 
 void QlgIterFree(QlgIterator *iterator) {
   if (iterator == nullptr) return;
-  guardedVoid([&] {
+  qlgCallVoid([&] {
     for (QlgObject *o : iterator->objects) qlgIntlReleaseObject(o);
   });
   delete iterator;

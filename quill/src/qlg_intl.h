@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "capis/api_guard.h"
 #include "platform/nls.h"
 #include "qlg.h"
 
@@ -131,6 +132,34 @@ namespace velm {
 // The API lock. It lives for the whole process (never destroyed, not even
 // by close), so a caller blocked on it can never find it gone.
 std::mutex &qlgIntlApiLock();
+
+// Runs the body of a public Qlg call under the API lock, through the
+// library's one boundary guard: nothing thrown reaches the C caller, who gets
+// failure instead (the toolkit has no result record to say more).
+template <typename R, typename F>
+R qlgCall(R failure, F &&body) {
+  return shielded(
+      failure,
+      [&]() -> R {
+        std::scoped_lock lock(qlgIntlApiLock());
+        return body();
+      },
+      [](Escape) {});
+}
+template <typename F>
+void qlgCallVoid(F &&body) {
+  shieldedVoid(
+      [&] {
+        std::scoped_lock lock(qlgIntlApiLock());
+        body();
+      },
+      [](Escape) {});
+}
+// The same for the logging calls, which lock only where they must.
+template <typename R, typename F>
+R qlgCallUnlocked(R failure, F &&body) {
+  return shielded(failure, static_cast<F &&>(body), [](Escape) {});
+}
 
 // ---- levels ---------------------------------------------------------------
 

@@ -301,36 +301,24 @@ int QlgIsLoggable(QlgObject *object, int level) {
 }
 
 int QlgOpenToolkit(const char *propertiesFile) {
-  std::scoped_lock lock(qlgIntlApiLock());
-  try {
-    return qlgIntlOpenToolkit(propertiesFile);
-  } catch (...) {
-    return 0;
-  }
+  return qlgCall(0, [&] { return qlgIntlOpenToolkit(propertiesFile); });
 }
 
 void QlgCloseToolkit(void) {
-  std::scoped_lock lock(qlgIntlApiLock());
-  try {
-    qlgIntlCloseToolkit();
-  } catch (...) {
-  }
+  qlgCallVoid([] { qlgIntlCloseToolkit(); });
 }
 
 QlgLogFn QlgLoggerGetFLog(QlgObject *logger) {
-  std::scoped_lock lock(qlgIntlApiLock());
-  if (!qlgIntlIsObject(logger) || !logger->cls || logger->cls->kind != QLG_KIND_LOGGER) return nullptr;
-  return logger->cls->log;
+  return qlgCall<QlgLogFn>(nullptr, [&]() -> QlgLogFn {
+    if (!qlgIntlIsObject(logger) || !logger->cls || logger->cls->kind != QLG_KIND_LOGGER) return nullptr;
+    return logger->cls->log;
+  });
 }
 
 // The logging calls: one message-style and one trace-style body each.
 #define QLG_MSG_CALL(Name, Level)                                                                           \
   int Name##VA(QlgObject *logger, const char *catalog, int set, int key, const char *text, va_list args) {  \
-    try {                                                                                                   \
-      return logMessage(logger, Level, catalog, set, key, text, args);                                      \
-    } catch (...) {                                                                                         \
-      return 0;                                                                                             \
-    }                                                                                                       \
+    return qlgCallUnlocked(0, [&] { return logMessage(logger, Level, catalog, set, key, text, args); });    \
   }                                                                                                         \
   int Name(QlgObject *logger, const char *catalog, int set, int key, const char *text, ...) {               \
     if (!QlgIsLoggable(logger, Level)) return 0;                                                            \
@@ -344,11 +332,7 @@ QlgLogFn QlgLoggerGetFLog(QlgObject *logger) {
 #define QLG_TRACE_CALL(Name, Level)                                                                          \
   int Name##VA(QlgObject *logger, const char *srcFile, const char *function, int line, const char *format,   \
                va_list args) {                                                                               \
-    try {                                                                                                    \
-      return logTrace(logger, Level, srcFile, function, line, format, args);                                 \
-    } catch (...) {                                                                                          \
-      return 0;                                                                                              \
-    }                                                                                                        \
+    return qlgCallUnlocked(0, [&] { return logTrace(logger, Level, srcFile, function, line, format, args); }); \
   }                                                                                                          \
   int Name(QlgObject *logger, const char *srcFile, const char *function, int line, const char *format, ...) { \
     if (!QlgIsLoggable(logger, Level)) return 0;                                                             \
@@ -369,11 +353,7 @@ QLG_TRACE_CALL(QlgLogDebugMid, QLG_LEVEL_DEBUG_MID)
 QLG_TRACE_CALL(QlgLogDebugMax, QLG_LEVEL_DEBUG_MAX)
 
 int QlgLogTextVA(QlgObject *logger, const char *format, va_list args) {
-  try {
-    return logTrace(logger, QLG_LEVEL_ALWAYS, nullptr, nullptr, 0, format, args);
-  } catch (...) {
-    return 0;
-  }
+  return qlgCallUnlocked(0, [&] { return logTrace(logger, QLG_LEVEL_ALWAYS, nullptr, nullptr, 0, format, args); });
 }
 
 int QlgLogText(QlgObject *logger, const char *format, ...) {

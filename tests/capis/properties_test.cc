@@ -210,7 +210,7 @@ TEST_F(PropertyTest, SinglePropertyRules) {
        },
        19,
        "DXACC0019E An error occurred during secure communication with the audit server. The function "
-       "zvk_attribute_set_buffer failed with the following error: cannot open /k.kdb: No such file or directory .",
+       "zvk_attribute_set_buffer failed with the following error: cannot open /k.p12: No such file or directory .",
        {}, 0},
       {"https prefix of five characters only", [](Props &p) { p.str("serverURL", "httpx://host"); }, 0, nullptr,
        [](auto *c) { return c->secure; }, 0},

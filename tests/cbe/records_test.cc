@@ -41,31 +41,32 @@ std::vector<std::string> layout(const Node &n) {
   return out;
 }
 
-// Records with every field set.
+// Records with every field set. Hand-built records start with a zero magic
+// word: the encoders read fields, never the handle check.
 char *kList1[] = {S("a1"), S("a2"), nullptr};
 char *kList2[] = {S("b1"), nullptr};
 char *kEmpty[] = {nullptr};
-VELM_Attribute kAttr1{S("an"), S("av"), S("as")};
-VELM_Attribute kAttr2{S("bn"), S("bv"), nullptr};
+VELM_Attribute kAttr1{0, S("an"), S("av"), S("as")};
+VELM_Attribute kAttr2{0, S("bn"), S("bv"), nullptr};
 VELM_Attribute *kAttrs[] = {&kAttr1, &kAttr2, nullptr};
-VELM_AttributePermissionInfo kAttrPerm{kList1, kList2, kList1, kList2};
-VELM_ComponentId kComponent{S("loc"), S("IPV4"), S("app"), S("env"),  S("comp"), S("ctype"),
+VELM_AttributePermissionInfo kAttrPerm{0, kList1, kList2, kList1, kList2};
+VELM_ComponentId kComponent{0, S("loc"), S("IPV4"), S("app"), S("env"),  S("comp"), S("ctype"),
                             S("idtype"), S("sub"), S("inst"), S("pid"), S("tid")};
-VELM_HTTPURLInfo kHttp{S("http://x/"), S("GET"), 404, S("req"), S("resp")};
-VELM_MembershipInfo kMember{S("group"), S("g1"), S("admins")};
-VELM_TargetInfo kTarget{kList1, kAttrs};
-VELM_MgmtInfo kMgmt{&kTarget, S("restart")};
-VELM_MsgDataElement kMsg{S("id"), S("idtype"), S("catid"), kList1, S("cat"), S("cattype"), S("en_US")};
-VELM_Outcome kOutcome{S("UNSUCCESSFUL"), 5, 7, S("denied")};
-VELM_PerfInfo kPerf{S("p"), S("d"), 3, S("ms"), INT64_C(5000000000), -2, 7, S("avg")};
-VELM_PolicyInfo kPolicy{S("pn"), S("pb"), S("pt"), S("pd"), kAttrs};
-VELM_PermissionInfo kPerm{kList1, kList2, kList1, kList2, kList1};
-VELM_ProvisioningInfo kProv{S("acct"), S("res"), S("rtype")};
-VELM_RegistryInfo kRegistry{S("LDAP"), S("ldap.example"), S("Hostname"), S("389")};
-VELM_RegistryObjectInfo kRegObj{S("on"), S("rn"), S("ot"), S("od"), kAttrs};
-VELM_ResourceInfo kResource{S("app"), S("pol"), S("file"), kAttrs};
-VELM_UserInfo kUser{S("ru"), S("au"), -4, kList1, S("dom"), S("realm"), S("loc"), S("IPV6"), S("sess"), kAttrs};
-VELM_WorkItemInfo kWork{S("w1"), S("wt")};
+VELM_HTTPURLInfo kHttp{0, S("http://x/"), S("GET"), 404, S("req"), S("resp")};
+VELM_MembershipInfo kMember{0, S("group"), S("g1"), S("admins")};
+VELM_TargetInfo kTarget{0, kList1, kAttrs};
+VELM_MgmtInfo kMgmt{0, &kTarget, S("restart")};
+VELM_MsgDataElement kMsg{0, S("id"), S("idtype"), S("catid"), kList1, S("cat"), S("cattype"), S("en_US")};
+VELM_Outcome kOutcome{0, S("UNSUCCESSFUL"), 5, 7, S("denied")};
+VELM_PerfInfo kPerf{0, S("p"), S("d"), 3, S("ms"), INT64_C(5000000000), -2, 7, S("avg")};
+VELM_PolicyInfo kPolicy{0, S("pn"), S("pb"), S("pt"), S("pd"), kAttrs};
+VELM_PermissionInfo kPerm{0, kList1, kList2, kList1, kList2, kList1};
+VELM_ProvisioningInfo kProv{0, S("acct"), S("res"), S("rtype")};
+VELM_RegistryInfo kRegistry{0, S("LDAP"), S("ldap.example"), S("Hostname"), S("389")};
+VELM_RegistryObjectInfo kRegObj{0, S("on"), S("rn"), S("ot"), S("od"), kAttrs};
+VELM_ResourceInfo kResource{0, S("app"), S("pol"), S("file"), kAttrs};
+VELM_UserInfo kUser{0, S("ru"), S("au"), -4, kList1, S("dom"), S("realm"), S("loc"), S("IPV6"), S("sess"), kAttrs};
+VELM_WorkItemInfo kWork{0, S("w1"), S("wt")};
 VELM_Attribute *kAttrArray[] = {&kAttr1, &kAttr2, nullptr};
 VELM_AttributePermissionInfo *kAttrPermArray[] = {&kAttrPerm, &kAttrPerm, nullptr};
 VELM_MembershipInfo *kMemberArray[] = {&kMember, nullptr};
@@ -204,11 +205,11 @@ TEST(RecordEncoders, PresenceRules) {
     Encoder encode;
     std::vector<std::string> fields;
   };
-  static VELM_Outcome outcome{S("UNSUCCESSFUL"), 5, 7, nullptr};
-  static VELM_PerfInfo perf{nullptr, nullptr, 0, nullptr, 0, 0, 0, nullptr};
+  static VELM_Outcome outcome{0, S("UNSUCCESSFUL"), 5, 7, nullptr};
+  static VELM_PerfInfo perf{0, nullptr, nullptr, 0, nullptr, 0, 0, 0, nullptr};
   static VELM_Attribute *noAttrs[] = {nullptr};
-  static VELM_UserInfo user{S("r"), S("a"), 0, kEmpty, nullptr, nullptr, nullptr, nullptr, nullptr, noAttrs};
-  static VELM_PermissionInfo perm{kEmpty, kEmpty, kEmpty, kEmpty, kEmpty};
+  static VELM_UserInfo user{0, S("r"), S("a"), 0, kEmpty, nullptr, nullptr, nullptr, nullptr, nullptr, noAttrs};
+  static VELM_PermissionInfo perm{0, kEmpty, kEmpty, kEmpty, kEmpty, kEmpty};
   static VELM_PermissionInfo permNull{};
   static VELM_ComponentId thread{};
   thread.threadId = S("t1");
@@ -362,17 +363,17 @@ TEST(RecordEncoders, MessageDataElementValueBorrowsTheManagementTypeWord) {
 // in the result; the rest of the record is still written.
 TEST(RecordEncoders, PieceThatCannotBeWrittenIsLeftOutAndNamed) {
   static char *bad[] = {S("ok"), S("\xFF"), nullptr};
-  static VELM_Attribute badAttr{S("n"), S("\xC0"), nullptr};
+  static VELM_Attribute badAttr{0, S("n"), S("\xC0"), nullptr};
   static VELM_Attribute *badAttrs[] = {&kAttr1, &badAttr, nullptr};
-  static VELM_PolicyInfo policyBadAttr{S("p"), nullptr, S("t"), nullptr, badAttrs};
-  static VELM_PolicyInfo policyBadName{S("\xFF"), nullptr, S("t"), nullptr, nullptr};
+  static VELM_PolicyInfo policyBadAttr{0, S("p"), nullptr, S("t"), nullptr, badAttrs};
+  static VELM_PolicyInfo policyBadName{0, S("\xFF"), nullptr, S("t"), nullptr, nullptr};
   static VELM_PolicyInfo *policies[] = {&policyBadName, &kPolicy, nullptr};
-  static VELM_MembershipInfo badMember{S("group"), S("\xE9"), S("m")};
+  static VELM_MembershipInfo badMember{0, S("group"), S("\xE9"), S("m")};
   static VELM_MembershipInfo *members[] = {&kMember, &badMember, nullptr};
-  static VELM_UserInfo user{S("r"), S("a"), 0, bad, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-  static VELM_TargetInfo badTarget{bad, nullptr};
-  static VELM_MgmtInfo mgmt{&badTarget, S("cmd")};
-  static VELM_ComponentId component{S("loc"), S("IPV4"), S("app"), nullptr,  nullptr,      nullptr,
+  static VELM_UserInfo user{0, S("r"), S("a"), 0, bad, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+  static VELM_TargetInfo badTarget{0, bad, nullptr};
+  static VELM_MgmtInfo mgmt{0, &badTarget, S("cmd")};
+  static VELM_ComponentId component{0, S("loc"), S("IPV4"), S("app"), nullptr,  nullptr,      nullptr,
                                     nullptr,  nullptr,   nullptr,  S("pid"), S("\xF0\x9F")};
   struct Case {
     const char *what;

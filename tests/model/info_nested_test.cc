@@ -706,7 +706,7 @@ TEST_F(NestedInfoTest, MgmtInfoCopiesOrAdoptsTargetInfo) {
 TEST_F(NestedInfoTest, CopiedTargetInfoIsCheckedAgain) {
   // A hand-built target info without names: adopting takes it as it is,
   // copying re-runs the target info's checks and fails.
-  VELM_TargetInfo hollow{nullptr, nullptr};
+  VELM_TargetInfo hollow{0, nullptr, nullptr};
   Result r;
   EXPECT_EQ(VELM_MgmtInfo_Create(ctx_, &hollow, "cmd", 1, &r), nullptr);
   EXPECT_EQ(r.texts(), std::vector<std::string>{msg9("targetNames")});
@@ -773,13 +773,13 @@ TEST_F(NestedInfoTest, RecordArrayCopyFailingMidwayReleasesWhatItCopied) {
   Result r;
   VELM_MembershipInfo *good = VELM_MembershipInfo_Create(ctx_, "group", "1", "admins", &r);
   ASSERT_NE(good, nullptr);
-  VELM_MembershipInfo bad{nullptr, nullptr, nullptr};  // no type
+  VELM_MembershipInfo bad{0, nullptr, nullptr, nullptr};  // no type
   VELM_MembershipInfo *arr[] = {good, good, &bad, nullptr};
   EXPECT_EQ(velm::copyMembershipInfoArray(ctx_, arr, &r), nullptr);
   EXPECT_EQ(r.texts(), (std::vector<std::string>{msg9("type"), kMsg1}));
 
   Result r2;
-  VELM_AttributePermissionInfo hollow{nullptr, nullptr, nullptr, nullptr};
+  VELM_AttributePermissionInfo hollow{0, nullptr, nullptr, nullptr, nullptr};
   VELM_AttributePermissionInfo *arr2[] = {&hollow, nullptr};
   EXPECT_EQ(velm::copyAttrPermInfoArray(ctx_, arr2, &r2), nullptr);
   EXPECT_EQ(r2.texts(), (std::vector<std::string>{msg9("attributeNames"), kMsg1}));
