@@ -121,14 +121,19 @@ int flush(FILE *fp) {
   return std::fflush(fp);
 }
 
+thread_local bool readFaulted = false;
+
 std::size_t read(FILE *fp, void *buf, std::size_t size) {
   Fault f;
-  if (nextFault(Op::Read, f) != nullptr) {
+  readFaulted = nextFault(Op::Read, f) != nullptr;
+  if (readFaulted) {
     errno = f.errorNumber;
     return 0;
   }
   return std::fread(buf, 1, size, fp);
 }
+
+bool readFailed(FILE *fp) { return readFaulted || std::ferror(fp) != 0; }
 
 int seek(FILE *fp, long offset, int whence) {
   Fault f;

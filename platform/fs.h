@@ -42,6 +42,9 @@ int close(FILE *fp);
 std::size_t write(FILE *fp, const void *buf, std::size_t size);
 int flush(FILE *fp);  // 0 or EOF
 std::size_t read(FILE *fp, void *buf, std::size_t size);
+// After a short read on this thread: true for an I/O error (the stream's
+// error flag, or an injected fault), false for the end of the file.
+bool readFailed(FILE *fp);
 int seek(FILE *fp, long offset, int whence);  // 0 or -1
 long tell(FILE *fp);                          // -1 on failure
 int truncate(FILE *fp, long length);          // 0 or -1
