@@ -62,7 +62,7 @@ int seekToNextEvent(VELM_AuditClientContext *context, FILE *file, VELM_result *r
   };
   if (fs::seek(file, 0, SEEK_SET) != 0) {
     seekFailed(errno);
-    return -1;
+    return -3;
   }
   char ckpt[kCheckpointWidth];
   const std::size_t n = fs::read(file, ckpt, sizeof ckpt);
@@ -72,6 +72,7 @@ int seekToNextEvent(VELM_AuditClientContext *context, FILE *file, VELM_result *r
       VELM_RECORD(context, result, 43, diskCachePath(context), std::strerror(e));
       VELM_TRACE_ERROR(context, "ERROR on read of disk cache file %s: %s, errno = %d", diskCachePath(context),
                        std::strerror(e), e);
+      return -3;
     }
     return -1;  // empty or cut inside the checkpoint: nothing to drain
   }
@@ -87,7 +88,7 @@ int seekToNextEvent(VELM_AuditClientContext *context, FILE *file, VELM_result *r
   if (fs::seek(file, offset, SEEK_SET) != 0) {
     seekFailed(errno);
     fs::seek(file, 0, SEEK_END);
-    return -1;
+    return -3;
   }
   VELM_FLOW(context, "FLOW: have successfully seeked to offset %d", offset);
   return 0;

@@ -75,9 +75,10 @@ inline constexpr int kRecCorrupt = 4;
 inline constexpr int kRecNoMemory = 5;
 inline constexpr int kRecUncompressFailed = 6;
 
-// 0 positioned at the checkpoint; -1 nothing to drain (cut header) or an I/O
-// failure; -2 the checkpoint lies outside the file (before the first record
-// or past the end), which makes the file corrupt rather than drained.
+// 0 positioned at the checkpoint; -1 nothing to drain (a file cut inside its
+// checkpoint); -2 the checkpoint lies outside the file (before the first
+// record or past its end), which makes the file corrupt rather than drained;
+// -3 an I/O error, after which the file is kept for a later run.
 int seekToNextEvent(VELM_AuditClientContext *context, FILE *file, VELM_result *result);
 int updateReadPos(VELM_AuditClientContext *context, FILE *file, cacheFileInfo *f, VELM_result *result);
 int handleCorruptedCacheFile(VELM_AuditClientContext *context, cacheFileInfo *f, VELM_result *result);

@@ -13,8 +13,6 @@ namespace velm {
 
 VELM_TRACE_UNIT("disk_cache");
 
-int startCMThread(VELM_AuditClientContext *, VELM_result *) { return 0; }
-
 int discardEvents(VELM_AuditClientContext *context, int numEvents, VELM_result *) {
   VELM_TRACE_EXIT_VALUE(context, "ENTRY: numEvents = %d", numEvents);
   if (context->cacheInfo != nullptr) {
