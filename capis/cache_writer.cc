@@ -401,7 +401,10 @@ int selectCacheFile(VELM_AuditClientContext *context, int needed, cacheFileInfo 
     cacheFileInfo *f = acquireCacheFile(context, lock, s, result);
     if (f != nullptr) {
       const int32_t size = loadFlag(f->currSize);
-      if ((static_cast<long>(size) + needed <= context->maxCacheFileSize || size <= 0) && !loadFlag(f->corrupt)) {
+      // A file without records takes any record, however large: rolling it
+      // over could never give a better one.
+      if ((static_cast<long>(size) + needed <= context->maxCacheFileSize || size <= kFirstRecordOffset) &&
+          !loadFlag(f->corrupt)) {
         *out = f;
         return 0;
       }
