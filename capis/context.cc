@@ -21,6 +21,7 @@
 #include "capis/runtimes.h"
 #include "capis/trace.h"
 #include "capis/utils.h"
+#include "cbe/transport.h"
 
 VELM_TRACE_UNIT("context");
 
@@ -282,6 +283,7 @@ void deleteContext(VELM_AuditClientContext *context) {
     freeCacheInfo(context, &local);
     VELM_Result_Clean(&local);
   }
+  releaseTransport(context);  // before the HTTP library may stop
   leaveCommon(context);
   context->giidTable = nullptr;
   detachProcessLoggers(context->traceLogger, context->errorLogger);
@@ -358,7 +360,8 @@ VELM_AuditClientContext *createContext(const VELM_Property *propertyList, VELM_r
 
   if (initDiskCache(context, result) != 0) return fail();
   if (joinCommon(context, result) != 0) return fail();
-  if (context->secure && setupSecureEnv(context, result) != 0) return fail();
+  // The secure environment of an https context, and the connections.
+  if (initializeTransport(context, result) != 0) return fail();
   VELM_TRACE_EXIT(context);
   return context;
 }

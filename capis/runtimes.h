@@ -1,26 +1,23 @@
 // Start and stop of the process-wide runtimes that the first context sets up
-// and the last one tears down (under VELMCommon's mutex), and the other
-// set-up steps of context creation that later subsystems fill in.
+// and the last one tears down (under VELMCommon's mutex). Each is defined by
+// its own subsystem; a subsystem left out of the link is a link error.
 #pragma once
 
 #include "velm.h"
 
 namespace velm {
 
-// XML library. 0 on success.
+// XML library (cbe/element.cc). 0 on success.
 int initializeXMLParser();
 void terminateXMLParser();
 
-// SOAP transport and security runtimes. 0 on success.
+// HTTP and TLS libraries of the transport (cbe/transport.cc). 0 on success.
 int initializeAxis();
 void terminateAxis();
 
 // Builds the predefined event-type table once per process; defined by the
 // event validation unit (capis/event_check.h declares it too).
 int initEventTable(VELM_AuditClientContext *context, VELM_result *result);
-
-// Secure-channel environment of a secure context. 0 on success.
-int setupSecureEnv(VELM_AuditClientContext *context, VELM_result *result);
 
 // Test hook: how often context set-up and tear-down started and stopped each
 // runtime in this process (counted by the caller, whatever the runtime does).

@@ -15,6 +15,8 @@
 
 namespace velm {
 
+class HttpAdapter;  // platform/http.h
+
 // Context creation, after the process-wide set-up: the secure environment
 // of an https context (initializeZarvikEnvironment), the warning about a
 // password sent over plain HTTP, and the per-context pool of connections.
@@ -63,5 +65,9 @@ int sendMsg(VELM_AuditClientContext *context, int length, const char *text, VELM
 // connection (and TLS session) and closes it afterwards. On by default.
 void setConnectionReuse(bool on);
 bool connectionReuse();
+
+// Test hook: every context sends through adapter (borrowed; it must outlive
+// its use) instead of its own connections. Null restores the real ones.
+void setHttpAdapterForTesting(HttpAdapter *adapter);
 
 }  // namespace velm

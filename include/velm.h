@@ -163,6 +163,85 @@ VELM_API int VELM_AuditClientContext_GetTraceLevel(VELM_AuditClientContext *cont
 
 /* @end context */
 
+/* ---- Audit client ------------------------------------------------------- */
+/* @section client */
+/*
+ * The audit client delivers events to the audit service named by the
+ * context's serverURL. A context has at most one client. Create it after the
+ * context; any number of application threads may then call
+ * VELM_AuditClient_SendEvent (and VELM_AuditClient_GetStats) at once; delete
+ * it, with no send still running, before deleting the context.
+ *
+ * Delivery is asynchronous: a send validates the event, stamps it with a
+ * "globalInstanceId" unless it carries one, and queues it. numberEQThreads
+ * queue threads take batches of up to transferSize events (at once when
+ * hiWater events wait, otherwise once the oldest has waited flushInterval
+ * seconds) and post them to the service, retrying numberRetries times
+ * retryInterval seconds apart; with a disk cache a batch that cannot be
+ * delivered is cached, without one ("never") it is retried until it goes
+ * through or the client is deleted. A full queue (queueSize) makes the
+ * sender wait up to tempStorageFullTimeout seconds (-1: as long as it stays
+ * full) and then drops the event, counting it; with useDiskCache "auto" the
+ * sender hands its event to the service or the cache itself instead. With
+ * "always" every send converts and caches its event before returning.
+ *
+ * Additions to the original interface: VELM_AuditClient_GetStats with
+ * VELM_DeliveryStats, and HTTP keep-alive (connections to the service are
+ * kept open and reused across batches; the requests are unchanged).
+ */
+
+/* Creates the context's audit client: checks that the service answers,
+ * sets up the event queue and starts the queue threads (and, with a disk
+ * cache, its files and manager threads). Returns the client, or NULL:
+ * message 61 when the context already has a client (that client stays
+ * valid), the transport's message when the service cannot be reached and
+ * useDiskCache is "never", 52 or 53 when no thread could be started. When
+ * fewer threads than requested started, the client is returned and result
+ * holds message 54 or 55. Release the client with VELM_AuditClient_Delete.
+ * Call it from one thread, with no other call on the same context running. */
+VELM_API VELM_AuditClient *VELM_AuditClient_Create(VELM_AuditClientContext *context, VELM_result *result);
+
+/* Validates the event, adds "globalInstanceId" (a 53-character text
+ * "DXA60...", unique in the process) unless the event already has that
+ * top-level element, and queues it (or, with "always", caches it at once).
+ * Returns 0: the event now belongs to the library, which deletes it once it
+ * has been sent, cached or dropped; do not touch or delete it any more.
+ * Returns -1 with the reasons in result: the event stays the caller's.
+ * May block while the queue is full (see above). Any thread may call it. */
+VELM_API int VELM_AuditClient_SendEvent(VELM_AuditClient *client, VELM_AuditEvent *event, VELM_result *result);
+
+/* Delivers what the queue holds within shutDownTimeout seconds (-1: no
+ * limit, 0: no wait), stops the threads (giving them at least 20 seconds
+ * more), and frees the client. Events left on the queue are lost (message
+ * 18); events dropped while the service was unavailable are reported once
+ * (message 67). An idle client is deleted at once. Returns 0, or -1 with
+ * message 13 when client is NULL or not a live client. No other call on the
+ * client may run meanwhile; afterwards the handle is invalid. */
+VELM_API int VELM_AuditClient_Delete(VELM_AuditClient *client, VELM_result *result);
+
+/* Delivery counters of the client's context since it was created (an
+ * addition to the original interface). Every field only grows, except
+ * queueDepth. */
+typedef struct VELM_DeliveryStats {
+  uint64_t eventsAccepted;  /* sends that returned 0 */
+  uint64_t eventsDelivered; /* events in requests the service accepted */
+  uint64_t batchesSent;     /* requests the service accepted */
+  uint64_t retries;         /* attempts made after a failed one */
+  uint64_t eventsCached;    /* events written to the disk cache */
+  uint64_t eventsDiscarded; /* events dropped on a full queue or cache */
+  uint64_t eventsRejected;  /* events the service refused as invalid */
+  uint64_t queueDepth;      /* events queued right now */
+} VELM_DeliveryStats;
+
+/* Fills *stats (caller-owned) with the client's counters; queueDepth is
+ * read under the queue's lock, the others are each read atomically (they
+ * are not a consistent snapshot of one instant while events move). Returns
+ * 0, or -1 with message 13 (bad client) or 9 (NULL stats). Any thread may
+ * call it while the client exists. An addition to the original interface. */
+VELM_API int VELM_AuditClient_GetStats(VELM_AuditClient *client, VELM_DeliveryStats *stats, VELM_result *result);
+
+/* @end client */
+
 /* ---- Audit elements ----------------------------------------------------- */
 /* @section element */
 /*

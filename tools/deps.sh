@@ -3,7 +3,7 @@
 # when they are all present.
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libxerces-c-dev libcurl4-openssl-dev libssl-dev zlib1g-dev
-      uuid-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libc-bin)
+      uuid-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libc-bin libcpp-httplib-dev openssl)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

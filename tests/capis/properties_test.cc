@@ -209,11 +209,14 @@ TEST_F(PropertyTest, SinglePropertyRules) {
       {"HTTPS with key file only",
        [](Props &p) { p.str("serverURL", "HTTPS://host/audit").str("keyFilePath", "/k.kdb"); }, 6,
        "DXACC0006E The required property 'stashFilePath' is missing in the property list.", {}, 0},
-      {"HtTpS with both key files",
+      {"HtTpS with both key files is secure: the store is read",
        [](Props &p) {
          p.str("serverURL", "HtTpS://host/audit").str("keyFilePath", "/k.kdb").str("stashFilePath", "/k.sth");
        },
-       0, nullptr, [](auto *c) { return c->secure; }, 1},
+       19,
+       "DXACC0019E An error occurred during secure communication with the audit server. The function "
+       "zvk_attribute_set_buffer failed with the following error: cannot open /k.kdb: No such file or directory .",
+       {}, 0},
       {"https prefix of five characters only", [](Props &p) { p.str("serverURL", "httpx://host"); }, 0, nullptr,
        [](auto *c) { return c->secure; }, 0},
       {"elementCodeSet unknown", [](Props &p) { p.str("elementCodeSet", "NO-SUCH-CODESET"); }, 7,
