@@ -144,9 +144,9 @@ int bindToServer(VELM_AuditClientContext *context, VELM_result *result);
 int dequeueFileInfo(VELM_AuditClientContext *context, fileQ *q, cacheFileInfo *f, VELM_result *result);
 int deleteCacheFile(VELM_AuditClientContext *context, const char *fileName, VELM_result *result);
 
-// The two transport calls the manager threads make. They are reached through
-// this table so the cache can be exercised without a server; a null entry
-// means "no answer" (checkService) or "not sent" (sendMsg).
+// The two transport calls the manager threads make, through this table so
+// tests and benchmarks can stand in for the server; a null entry puts the
+// real transport call back.
 struct CacheTransport {
   int (*checkService)(VELM_AuditClientContext *context, VELM_result *result) = nullptr;
   int (*sendMsg)(VELM_AuditClientContext *context, int dataSize, const char *data, VELM_result *result) = nullptr;

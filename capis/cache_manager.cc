@@ -18,6 +18,7 @@
 #include "capis/context.h"
 #include "capis/errors.h"
 #include "capis/trace.h"
+#include "cbe/transport.h"
 #include "platform/fs.h"
 
 namespace velm {
@@ -27,7 +28,7 @@ VELM_TRACE_UNIT("cache_manager");
 namespace {
 
 std::mutex transportMutex;
-CacheTransport transport;  // guarded by transportMutex
+CacheTransport transport{checkService, sendMsg};  // guarded by transportMutex
 
 // Caller holds cacheInfo.mutex.
 int unlinkFileInfo(fileQ *q, cacheFileInfo *f) {
@@ -48,7 +49,8 @@ std::string edge(const std::string &s, bool head) {
 
 void setCacheTransport(const CacheTransport &t) {
   std::scoped_lock lock(transportMutex);
-  transport = t;
+  transport.checkService = t.checkService != nullptr ? t.checkService : checkService;
+  transport.sendMsg = t.sendMsg != nullptr ? t.sendMsg : sendMsg;
 }
 
 CacheTransport cacheTransport() {

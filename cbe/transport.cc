@@ -452,8 +452,8 @@ int writeEventsToCache(VELM_AuditClientContext *context, CommonBaseEventType_Arr
     rc = -1;
   } else {
     const int events = presentEntries(batch);
+    // cacheMsg counts the events it wrote (not those it had to discard).
     rc = cacheMsg(context, static_cast<int>(std::strlen(text)), text, events, result) != 0 ? -1 : 0;
-    if (rc == 0 && context->stats != nullptr) context->stats->eventsCached += static_cast<uint64_t>(events);
   }
   if (rc != 0) {
     VELM_TRACE_ERROR(context, "Failed to cache the events to %s", path);
