@@ -183,7 +183,9 @@ int bindToServer(VELM_AuditClientContext *context, VELM_result *) {
 int waitForServerAvail(VELM_AuditClientContext *context, VELM_result *result) {
   cacheInfo *ci = context->cacheInfo;
   if (!ci->serverDown) return 0;
-  const auto interval = std::chrono::seconds(context->rebindInterval > 0 ? context->rebindInterval : 1);
+  // Client deletion shortens the interval while the threads run.
+  const int rebind = __atomic_load_n(&context->rebindInterval, __ATOMIC_RELAXED);
+  const auto interval = std::chrono::seconds(rebind > 0 ? rebind : 1);
   CacheLock lock(ci->mutex);
   if (ci->serverBeingChecked) {
     VELM_FLOW(context, "FLOW: another thread is polling server, wait for serverDown = 0");

@@ -296,7 +296,19 @@ int freeCacheInfo(VELM_AuditClientContext *context, VELM_result *result) {
     VELM_TRACE_EXIT_VALUE(context, "EXIT - optional disk cache is not enabled");
     return 0;
   }
-  ci->shutDown = 1;
+  {
+    std::scoped_lock lock(ci->mutex);
+    storeFlag(ci->shutDown, 1);
+    broadcastCache(ci);
+    if (ci->numCMThreads > 0) {
+      // A manager thread outlived the client's deletion (a send that hangs):
+      // it still reaches the block, so the block stays allocated.
+      VELM_TRACE_ERROR(context, "ERROR: %d disk cache manager threads still running; cache state kept",
+                       ci->numCMThreads);
+      context->cacheInfo = nullptr;
+      return 0;
+    }
+  }
   if (ci->fileQ != nullptr) {
     // Records that left the queue but sat in a slot are freed with the slots.
     for (int s = 0; s < ci->cacheFilesSize; ++s) {

@@ -331,14 +331,14 @@ int sendEvent(VELM_AuditClientContext *context, CommonBaseEventType_ArrayTag *ba
         return rejected ? -2 : rc;
       }
       ++attempt;
-      if (attempt > context->numberRetries) {
+      if (attempt > __atomic_load_n(&context->numberRetries, __ATOMIC_RELAXED)) {
         traceFault(context, out);
         recordFault(context, result, out, __LINE__);
       }
     } else {
       // 5.
       ++attempt;
-      if (attempt > context->numberRetries) {
+      if (attempt > __atomic_load_n(&context->numberRetries, __ATOMIC_RELAXED)) {
         VELM_TRACE_ERROR(context, "Exception: %s", out.error.c_str());
         VELM_RECORD(context, result, 20, "sendEvent", out.error.c_str());
       }
@@ -357,8 +357,10 @@ int sendEvent(VELM_AuditClientContext *context, CommonBaseEventType_ArrayTag *ba
 
     // 7. Wait retryInterval seconds, or less when the client is being deleted.
     if (!giveUp) {
-      VELM_FLOW(context, "FLOW: Waiting for %d seconds before resending the events", context->retryInterval);
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(context->retryInterval);
+      // The client deletion shortens these while senders run.
+      const int retryInterval = __atomic_load_n(&context->retryInterval, __ATOMIC_RELAXED);
+      VELM_FLOW(context, "FLOW: Waiting for %d seconds before resending the events", retryInterval);
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(retryInterval);
       if (q != nullptr) {
         std::unique_lock lk(q->lock);
         q->workCond.wait_until(lk, deadline, [q] { return q->shutDown != 0; });
@@ -404,7 +406,7 @@ int sendEvent(VELM_AuditClientContext *context, CommonBaseEventType_ArrayTag *ba
     }
 
     // 9.
-    if (attempt > context->numberRetries) {
+    if (attempt > __atomic_load_n(&context->numberRetries, __ATOMIC_RELAXED)) {
       if (ci != nullptr) {
         {
           std::scoped_lock lock(ci->mutex);
