@@ -1,5 +1,5 @@
-// The disk cache. Until the cache files are written, a context has no cache
-// control block: every path that would cache sees "no disk cache".
+// Counting and reporting the events the disk cache (or, without one, the
+// event queue) had to throw away. The cache itself is in cache_*.cc.
 #include "capis/disk_cache.h"
 
 #include <utility>
