@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "capis/cache_internal.h"
 #include "capis/context.h"
 #include "capis/disk_cache.h"
 #include "capis/element.h"
@@ -117,7 +118,8 @@ void stopCache(VELM_AuditClientContext *context, cacheInfo *cache) {
     if (cache->shutDown == 0) {
       VELM_FLOW(context, "FLOW: about to set cacheInfo->shutDown");
       VELM_FLOW(context, "FLOW: cacheInfo->mutex LOCKED");
-      cache->shutDown = 1;
+      // Cache threads test the flag between waits without the mutex.
+      storeFlag(cache->shutDown, 1);
       VELM_FLOW(context, "FLOW: cacheInfo->shutDown has been set");
     }
   }

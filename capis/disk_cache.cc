@@ -1,5 +1,5 @@
-// The disk cache. Until the cache files are written, a context has no cache
-// control block: every path that would cache sees "no disk cache".
+// Counting and reporting the events the disk cache (or, without one, the
+// event queue) had to throw away. The cache itself is in cache_*.cc.
 #include "capis/disk_cache.h"
 
 #include <utility>
@@ -12,28 +12,6 @@
 namespace velm {
 
 VELM_TRACE_UNIT("disk_cache");
-
-int initDiskCache(VELM_AuditClientContext *context, VELM_result *) {
-  context->cacheInfo = nullptr;
-  return 0;
-}
-
-int freeCacheInfo(VELM_AuditClientContext *context, VELM_result *) {
-  context->cacheInfo = nullptr;
-  return 0;
-}
-
-int setupCacheFiles(VELM_AuditClientContext *, VELM_result *) { return 0; }
-
-int startCMThread(VELM_AuditClientContext *, VELM_result *) { return 0; }
-
-int cacheMsg(VELM_AuditClientContext *context, int, const char *, int, VELM_result *) {
-  if (context->cacheInfo == nullptr) {
-    VELM_TRACE_EXIT_VALUE(context, "EXIT - disk cache is not enabled");
-    return 0;
-  }
-  return -1;
-}
 
 int discardEvents(VELM_AuditClientContext *context, int numEvents, VELM_result *) {
   VELM_TRACE_EXIT_VALUE(context, "ENTRY: numEvents = %d", numEvents);

@@ -33,6 +33,7 @@ struct cacheFileInfo {
   time_t creationTime = 0;      // from the file name, or the file's status-change time
   int32_t readCheckPoint = 0;   // offset of the first record not yet delivered
   FILE *fp = nullptr;           // the writer's handle; null when not in a slot
+  int32_t waiters = 0;          // writers waiting on cond for inUse; guarded by mutex
 };
 
 // The files to drain: a circular doubly-linked list around a sentinel.
@@ -64,6 +65,9 @@ struct cacheInfo {
   char *filePrefix = nullptr;            // the rest, in the same buffer as cacheDir
   int32_t numDiscardedEvents = 0;        // discarded since the last report
   int32_t numCMThreads = 0;              // manager threads running
+  // Records off fileQ that a waiting writer may still reach; freed with the block.
+  cacheFileInfo *retired = nullptr;
+  uint32_t broadcasts = 0;  // counts broadcasts of cond, so a waiter can tell one from a time-out
 };
 
 // Context creation: checks diskCachePath and queues the files earlier

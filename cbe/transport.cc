@@ -332,14 +332,14 @@ int sendEvent(VELM_AuditClientContext *context, CommonBaseEventType_ArrayTag *ba
         return rejected ? -2 : rc;
       }
       ++attempt;
-      if (attempt > context->numberRetries) {
+      if (attempt > __atomic_load_n(&context->numberRetries, __ATOMIC_RELAXED)) {
         traceFault(context, out);
         recordFault(context, result, out, __LINE__);
       }
     } else {
       // 5.
       ++attempt;
-      if (attempt > context->numberRetries) {
+      if (attempt > __atomic_load_n(&context->numberRetries, __ATOMIC_RELAXED)) {
         VELM_TRACE_ERROR(context, "Exception: %s", out.error.c_str());
         VELM_RECORD(context, result, 20, "sendEvent", out.error.c_str());
       }
@@ -358,8 +358,10 @@ int sendEvent(VELM_AuditClientContext *context, CommonBaseEventType_ArrayTag *ba
 
     // 7. Wait retryInterval seconds, or less when the client is being deleted.
     if (!giveUp) {
-      VELM_FLOW(context, "FLOW: Waiting for %d seconds before resending the events", context->retryInterval);
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(context->retryInterval);
+      // The client deletion shortens these while senders run.
+      const int retryInterval = __atomic_load_n(&context->retryInterval, __ATOMIC_RELAXED);
+      VELM_FLOW(context, "FLOW: Waiting for %d seconds before resending the events", retryInterval);
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(retryInterval);
       if (q != nullptr) {
         std::unique_lock lk(q->lock);
         q->workCond.wait_until(lk, deadline, [q] { return q->shutDown != 0; });
@@ -405,7 +407,7 @@ int sendEvent(VELM_AuditClientContext *context, CommonBaseEventType_ArrayTag *ba
     }
 
     // 9.
-    if (attempt > context->numberRetries) {
+    if (attempt > __atomic_load_n(&context->numberRetries, __ATOMIC_RELAXED)) {
       if (ci != nullptr) {
         {
           std::scoped_lock lock(ci->mutex);
@@ -453,8 +455,8 @@ int writeEventsToCache(VELM_AuditClientContext *context, CommonBaseEventType_Arr
     rc = -1;
   } else {
     const int events = presentEntries(batch);
+    // cacheMsg counts the events it wrote (not those it had to discard).
     rc = cacheMsg(context, static_cast<int>(std::strlen(text)), text, events, result) != 0 ? -1 : 0;
-    if (rc == 0 && context->stats != nullptr) context->stats->eventsCached += static_cast<uint64_t>(events);
   }
   if (rc != 0) {
     VELM_TRACE_ERROR(context, "Failed to cache the events to %s", path);

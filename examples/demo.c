@@ -272,6 +272,7 @@ int main(int argc, char **argv) {
   snprintf(errorFile, sizeof errorFile, "%s/error.log", dir);
   VELM_Property props[] = {
       {"serverURL", VELM_VT_STRING, "http://127.0.0.1:9/audit"},
+      {"useDiskCache", VELM_VT_STRING, "never"},
       {"errorFilePath", VELM_VT_STRING, errorFile},
       {"elementCodeSet", VELM_VT_STRING, "UTF8"},
       {NULL, 0, NULL},

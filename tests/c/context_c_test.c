@@ -25,6 +25,7 @@ int main(void) {
   int32_t queueSize = 40;
   VELM_Property props[] = {
       {"serverURL", VELM_VT_STRING, "http://localhost:9/audit"},
+      {"useDiskCache", VELM_VT_STRING, "never"},
       {"errorFilePath", VELM_VT_STRING, errorFile},
       {"queueSize", VELM_VT_INTEGER, &queueSize},
       {NULL, 0, NULL},

@@ -112,6 +112,7 @@ TEST_F(BoundaryTest, ContextCreateUnderFailingAllocationsReportsMessage1) {
   const std::string errorFile = dir + "/boundary-oom-error.log";
   const VELM_Property props[] = {{"serverURL", VELM_VT_STRING, "http://127.0.0.1:9/audit"},
                                  {"errorFilePath", VELM_VT_STRING, errorFile.c_str()},
+                                 {"useDiskCache", VELM_VT_STRING, "never"},
                                  {nullptr, 0, nullptr}};
   bool reached = true;
   int refused = 0;

@@ -44,7 +44,7 @@ class CatalogTest : public ::testing::Test {
 
   Props base(const char *locale) {
     Props p;
-    p.str("serverURL", "http://h/a").str("errorFilePath", dir.file("e.log").c_str())
+    p.str("serverURL", "http://h/a").str("useDiskCache", "never").str("errorFilePath", dir.file("e.log").c_str())
         .str("traceFilePath", dir.file("t.log").c_str());
     if (locale != nullptr) p.str("errorLocale", locale);
     return p;

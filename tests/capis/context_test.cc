@@ -73,7 +73,7 @@ class ContextTest : public ::testing::Test {
  protected:
   Props base(bool trace = true) {
     Props p;
-    p.str("serverURL", "http://localhost:9/audit").str("errorFilePath", errorLog.c_str());
+    p.str("serverURL", "http://localhost:9/audit").str("useDiskCache", "never").str("errorFilePath", errorLog.c_str());
     if (trace) p.str("traceFilePath", traceLog.c_str());
     return p;
   }
@@ -262,7 +262,7 @@ TEST_F(ContextTest, LoggersAreSharedByName) {
   // Same logger names, other files: the configured loggers are used unchanged.
   TempDir other;
   Props p2;
-  p2.str("serverURL", "http://h/b").str("errorFilePath", other.file("e.log").c_str())
+  p2.str("serverURL", "http://h/b").str("useDiskCache", "never").str("errorFilePath", other.file("e.log").c_str())
       .str("traceFilePath", other.file("t.log").c_str()).num("traceLevel", 3);
   VELM_AuditClientContext *b = create(p2);
   ASSERT_NE(b, nullptr);
@@ -276,7 +276,7 @@ TEST_F(ContextTest, LoggersAreSharedByName) {
 
   // Once both are gone, a new context configures the logger afresh.
   Props p3;
-  p3.str("serverURL", "http://h/c").str("errorFilePath", other.file("e.log").c_str())
+  p3.str("serverURL", "http://h/c").str("useDiskCache", "never").str("errorFilePath", other.file("e.log").c_str())
       .str("traceFilePath", other.file("t.log").c_str()).num("traceLevel", 3);
   VELM_AuditClientContext *c = create(p3);
   ASSERT_NE(c, nullptr);

@@ -27,7 +27,7 @@ TEST(ContextThreads, ConcurrentContextsShareOneSetUp) {
 
   auto body = [&](int id) {
     Props p;
-    p.str("serverURL", "http://h/a").str("errorFilePath", dir.file("e.log").c_str())
+    p.str("serverURL", "http://h/a").str("useDiskCache", "never").str("errorFilePath", dir.file("e.log").c_str())
         .str("traceFilePath", dir.file("t.log").c_str()).num("traceLevel", 3);
     // Phase 1: all contexts alive together.
     VELM_result r{};

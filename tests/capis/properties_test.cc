@@ -19,7 +19,10 @@ class PropertyTest : public ::testing::Test {
  protected:
   Props base() {
     Props p;
-    p.str("serverURL", "http://localhost:9/audit").str("errorFilePath", dir.file("error.log").c_str());
+    // The default useDiskCache "auto" needs a diskCachePath; these tests
+    // are about the other properties.
+    p.str("serverURL", "http://localhost:9/audit").str("useDiskCache", "never");
+    p.str("errorFilePath", dir.file("error.log").c_str());
     return p;
   }
   // Creates a context from p; on success returns it (deleted by TearDown).
@@ -82,7 +85,7 @@ TEST_F(PropertyTest, TwoPropertiesGiveEveryDefault) {
   EXPECT_STREQ(c->errorLoggerName, "errorLogger");
   EXPECT_EQ(c->maxErrorFileSize, 1000000);
   EXPECT_EQ(c->maxErrorFiles, 2);
-  EXPECT_EQ(c->useDiskCache, 2);
+  EXPECT_EQ(c->useDiskCache, 0);  // given by base(); the default "auto" wants a diskCachePath
   EXPECT_EQ(c->lowWater, 10);
   EXPECT_EQ(c->diskCachePath, nullptr);
   EXPECT_EQ(c->maxCacheFileSize, 10485760);
@@ -158,7 +161,9 @@ TEST_F(PropertyTest, SinglePropertyRules) {
        "DXACC0007E The property usingQUILL has a value in the property list that is not valid: maybe .", {}, 0},
       {"useDiskCache never", [](Props &p) { p.str("useDiskCache", "never"); }, 0, nullptr,
        [](auto *c) { return c->useDiskCache; }, 0},
-      {"useDiskCache always", [](Props &p) { p.str("useDiskCache", "always"); }, 0, nullptr,
+      {"useDiskCache always",
+       [this](Props &p) { p.str("useDiskCache", "always").str("diskCachePath", dir.file("batch").c_str()); }, 0,
+       nullptr,
        [](auto *c) { return c->useDiskCache; }, 1},
       {"useDiskCache Auto", [](Props &p) { p.str("useDiskCache", "Auto"); }, 7,
        "DXACC0007E The property useDiskCache has a value in the property list that is not valid: Auto .", {}, 0},

@@ -84,7 +84,7 @@ class ContextUtils : public ::testing::Test {
  protected:
   VELM_AuditClientContext *make(const char *elementCodeSet, bool trace = false) {
     Props p;
-    p.str("serverURL", "http://h/a").str("errorFilePath", dir.file("e.log").c_str());
+    p.str("serverURL", "http://h/a").str("useDiskCache", "never").str("errorFilePath", dir.file("e.log").c_str());
     if (elementCodeSet != nullptr) p.str("elementCodeSet", elementCodeSet);
     if (trace) p.str("traceFilePath", dir.file("t.log").c_str()).num("traceLevel", 3);
     VELM_result r{};

@@ -50,6 +50,7 @@ class EventCheckTest : public ::testing::Test {
     // Flow tracing on, so that every trace line of the checks is written.
     static const int32_t kFlowLevel = 3;
     const VELM_Property props[] = {{"serverURL", VELM_VT_STRING, "http://127.0.0.1:1/audit"},
+      {"useDiskCache", VELM_VT_STRING, "never"},
                                    {"errorFilePath", VELM_VT_STRING, errorFile.c_str()},
                                    {"traceFilePath", VELM_VT_STRING, traceFile.c_str()},
                                    {"traceLevel", VELM_VT_INTEGER, &kFlowLevel},

@@ -106,7 +106,7 @@ class NestedInfoTest : public ::testing::Test {
 
   VELM_AuditClientContext *makeContext(const char *codeSet) {
     Props p;
-    p.str("serverURL", "http://localhost:9/audit")
+    p.str("serverURL", "http://localhost:9/audit").str("useDiskCache", "never")
         .str("errorFilePath", dir_.file("error" + std::to_string(contexts_.size()) + ".log").c_str())
         .str("elementCodeSet", codeSet);
     Result r;

@@ -26,6 +26,7 @@ class TestContext {
     errorFile_ = dir_ + "/error.log";
     traceFile_ = dir_ + "/trace.log";
     std::vector<VELM_Property> props = {{"serverURL", VELM_VT_STRING, "http://127.0.0.1:9/audit"},
+      {"useDiskCache", VELM_VT_STRING, "never"},
                                         {"errorFilePath", VELM_VT_STRING, errorFile_.c_str()},
                                         {"elementCodeSet", VELM_VT_STRING, elementCodeSet}};
     traceLevel_ = traceLevel;

@@ -85,7 +85,17 @@ class Context {
                                str("traceFilePath", traceFile()),
                                num("traceLevel", 3),
                                num("responseTimeout", 30),
-                               num("retryInterval", 1)};
+                               num("retryInterval", 1),
+                               // The disk cache is on by default and needs a path; tests
+                               // that want it say useDiskCache and get one here.
+                               str("useDiskCache", "never"),
+                               str("diskCachePath", dir_ + "/batch")};
+    // A property given in extra replaces the default here.
+    std::erase_if(props, [&](const Prop &p) {
+      for (const Prop &e : extra)
+        if (e.name == p.name) return true;
+      return false;
+    });
     props.insert(props.end(), extra.begin(), extra.end());
     std::vector<VELM_Property> list;
     for (const Prop &p : props) {
