@@ -18,19 +18,6 @@
 #include "request.h"
 #include "server.h"
 
-#if defined(__SANITIZE_THREAD__)
-// Under ThreadSanitizer: httplib is a prebuilt library without instrumentation,
-// so the sanitizer cannot see its synchronisation and reports the memory calls
-// it makes as races; ignore those calls (our own code stays checked). The sink
-// also exits without joining idle worker threads, on purpose.
-extern "C" __attribute__((visibility("default"), used)) const char *__tsan_default_options() {
-  return "report_thread_leaks=0";
-}
-extern "C" __attribute__((visibility("default"), used)) const char *__tsan_default_suppressions() {
-  return "called_from_lib:libcpp-httplib.so\n";
-}
-#endif
-
 namespace {
 
 constexpr char kUsage[] =
