@@ -290,34 +290,37 @@ VELM_AuditClient *auditClient_Create(VELM_AuditClientContext *context, VELM_resu
     if (useQueue && context->actualEQThreads < context->numberEQThreads) startEQThread(context, client, result);
     if (useCache && context->actualCMThreads < context->numberCMThreads) startCMThread(context, result);
   }
-  if (useQueue) {
-    if (context->actualEQThreads == 0) {
+  // A kind of thread of which none started ends the creation; fewer than
+  // requested is a warning.
+  struct Started {
+    bool used;
+    int started, requested;
+    int noneMessage;
+    const char *noneTrace;
+    int fewMessage;
+    const char *fewTrace;
+  };
+  const Started kinds[] = {
+      {useQueue, context->actualEQThreads, context->numberEQThreads, 52,
+       "ERROR: could not spawn any event queue threads", 54,
+       "WARNING: only %d of the %d specified event queue threads could be spawned. Processing will continue, but "
+       "performance may be degraded"},
+      {useCache, context->actualCMThreads, context->numberCMThreads, 53,
+       "ERROR: could not spawn any disk cache manager threads", 55,
+       "WARNING: only %d of the %d specified disk cache managerthreads could be spawned. Processing will "
+       "continue, but performance may be degraded"},
+  };
+  for (const Started &k : kinds) {
+    if (!k.used) continue;
+    if (k.started == 0) {
       auditClient_Delete(client, result);
-      CLIENT_RECORD(context, result, kCreate, 52);
-      CLIENT_ERROR(context, kCreate, "ERROR: could not spawn any event queue threads");
+      CLIENT_RECORD(context, result, kCreate, k.noneMessage);
+      CLIENT_ERROR(context, kCreate, k.noneTrace);
       return nullptr;
     }
-    if (context->actualEQThreads < context->numberEQThreads) {
-      CLIENT_RECORD(context, result, kCreate, 54, context->actualEQThreads, context->numberEQThreads);
-      CLIENT_ERROR(context, kCreate,
-                         "WARNING: only %d of the %d specified event queue threads could be spawned. Processing "
-                         "will continue, but performance may be degraded",
-                         context->actualEQThreads, context->numberEQThreads);
-    }
-  }
-  if (useCache) {
-    if (context->actualCMThreads == 0) {
-      auditClient_Delete(client, result);
-      CLIENT_RECORD(context, result, kCreate, 53);
-      CLIENT_ERROR(context, kCreate, "ERROR: could not spawn any disk cache manager threads");
-      return nullptr;
-    }
-    if (context->actualCMThreads < context->numberCMThreads) {
-      CLIENT_RECORD(context, result, kCreate, 55, context->actualCMThreads, context->numberCMThreads);
-      CLIENT_ERROR(context, kCreate,
-                         "WARNING: only %d of the %d specified disk cache managerthreads could be spawned. "
-                         "Processing will continue, but performance may be degraded",
-                         context->actualCMThreads, context->numberCMThreads);
+    if (k.started < k.requested) {
+      CLIENT_RECORD(context, result, kCreate, k.fewMessage, k.started, k.requested);
+      CLIENT_ERROR(context, kCreate, k.fewTrace, k.started, k.requested);
     }
   }
   CLIENT_FLOW(context, kCreate, "FLOW: actualEQThreads = %d, actualCMThreads = %d", context->actualEQThreads,
