@@ -28,9 +28,9 @@ using client_test::str;
 using velm::test::Sink;
 
 #if defined(__SANITIZE_THREAD__)
-constexpr int kEventsPerThread = 100;  // ThreadSanitizer runs many times slower
+constexpr int kEventsPerThread = 250;  // ThreadSanitizer runs many times slower
 #else
-constexpr int kEventsPerThread = 1000;
+constexpr int kEventsPerThread = 5000;  // 20 000 events in all
 #endif
 constexpr int kSenders = 4;
 
