@@ -39,10 +39,9 @@ TEST(EmitterRequest, OneEventElementPerEntryHoldingItsTextUnchanged) {
 }
 
 TEST(EmitterRequest, MissingEntryKeepsItsPlaceAsNilEvent) {
-  Batch b = batchOf({eventText("1"), eventText("3")});
-  b->entries[2] = b->entries[1];
+  Batch b = batchOf({eventText("1"), eventText("2"), eventText("3")});
+  velm::freeCommonBaseEvent(b->entries[1]);
   b->entries[1] = nullptr;
-  b->count = 3;
   const std::string body = velm::buildSendEventRequest(b.get());
   EXPECT_NE(body.find("<event>" + eventText("1") + "</event><event xsi:nil=\"true\"></event><event>" +
                       eventText("3") + "</event>"),
