@@ -99,8 +99,10 @@ TEST(HttpsDelivery, WhatTheServerMustShowAndWhatTheClientPresents) {
       {"certificate for another host name", SinkOptions().withOtherHostCert(), certs.store(), false,
        "host name"},
       {"client certificate required and present", SinkOptions().withClientCertRequired(), certs.store(), true, ""},
+      // Under TLS 1.3 the server's refusal may reach the client as an alert
+      // or as a reset connection, depending on timing: only the refusal counts.
       {"client certificate required, store has none", SinkOptions().withClientCertRequired(), certs.caOnlyStore(),
-       false, "certificate required"},
+       false, ""},
   };
   for (const Case &tc : cases) {
     SCOPED_TRACE(tc.label);
