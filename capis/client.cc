@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 #include "capis/cache_internal.h"
 #include "capis/context.h"
@@ -432,6 +433,25 @@ void auditClient_Delete(VELM_AuditClient *client, VELM_result *result) {
 
 }  // namespace velm
 
+namespace {
+
+// The calls that take only a client: a null result (nullParmHandler1) or an
+// unusable client (message 13) fails before the guard runs body.
+template <typename F>
+int clientCall(VELM_AuditClient *client, VELM_result *result, const velm::ApiSite &site, F &&body) {
+  if (result == nullptr) {
+    nullParmHandler1(nullptr, result, site.unit, site.line, site.function);
+    return -1;
+  }
+  if (!velm::validClient(client)) {
+    velm::reportBadClient(nullptr, result, site);
+    return -1;
+  }
+  return velm::apiCall(client->context, result, -1, site, std::forward<F>(body));
+}
+
+}  // namespace
+
 extern "C" {
 
 VELM_API VELM_AuditClient *VELM_AuditClient_Create(VELM_AuditClientContext *context, VELM_result *result) {
@@ -453,30 +473,14 @@ VELM_API int VELM_AuditClient_SendEvent(VELM_AuditClient *client, VELM_AuditEven
 }
 
 VELM_API int VELM_AuditClient_Delete(VELM_AuditClient *client, VELM_result *result) {
-  if (result == nullptr) {
-    nullParmHandler1(nullptr, result, kVelmTraceUnit, __LINE__, __func__);
-    return -1;
-  }
-  if (!velm::validClient(client)) {
-    velm::reportBadClient(nullptr, result, VELM_API_SITE);
-    return -1;
-  }
-  return velm::apiCall(client->context, result, -1, VELM_API_SITE, [&](velm::ApiCall &) {
+  return clientCall(client, result, VELM_API_SITE, [&](velm::ApiCall &) {
     velm::auditClient_Delete(client, result);
     return 0;
   });
 }
 
 VELM_API int VELM_AuditClient_GetStats(VELM_AuditClient *client, VELM_DeliveryStats *stats, VELM_result *result) {
-  if (result == nullptr) {
-    nullParmHandler1(nullptr, result, kVelmTraceUnit, __LINE__, __func__);
-    return -1;
-  }
-  if (!velm::validClient(client)) {
-    velm::reportBadClient(nullptr, result, VELM_API_SITE);
-    return -1;
-  }
-  return velm::apiCall(client->context, result, -1, VELM_API_SITE, [&](velm::ApiCall &call) {
+  return clientCall(client, result, VELM_API_SITE, [&](velm::ApiCall &call) {
     if (!call.require(stats, "stats")) return -1;
     VELM_DeliveryStats out{};
     if (const velm::DeliveryStats *s = client->context->stats; s != nullptr) {
