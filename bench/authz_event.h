@@ -24,7 +24,7 @@ class BenchContext {
     dir_ = tmpl;
     const std::string errorFile = dir_ + "/error.log";
     const VELM_Property props[] = {{"serverURL", VELM_VT_STRING, "http://127.0.0.1:1/audit"},
-      {"useDiskCache", VELM_VT_STRING, "never"},
+                                   {"useDiskCache", VELM_VT_STRING, "never"},
                                    {"elementCodeSet", VELM_VT_STRING, "UTF8"},
                                    {"errorFilePath", VELM_VT_STRING, errorFile.c_str()},
                                    {nullptr, 0, nullptr}};

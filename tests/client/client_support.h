@@ -18,38 +18,12 @@
 #include <vector>
 
 #include "support/sink.h"
+#include "support/result.h"
 #include "velm.h"
 
 namespace client_test {
 
-// A result record that cleans itself.
-struct Result {
-  VELM_result r{0, 0, nullptr};
-  Result() = default;
-  ~Result() { VELM_Result_Clean(&r); }
-  Result(const Result &) = delete;
-  Result &operator=(const Result &) = delete;
-  VELM_result *operator&() { return &r; }
-  bool has(int code) const {
-    for (int i = 0; i < r.numErrors; ++i)
-      if (r.errors[i].code == code) return true;
-    return false;
-  }
-  std::string text(int code) const {
-    for (int i = 0; i < r.numErrors; ++i)
-      if (r.errors[i].code == code && r.errors[i].message != nullptr) return r.errors[i].message;
-    return {};
-  }
-  std::string all() const {
-    std::string out;
-    for (int i = 0; i < r.numErrors; ++i) {
-      out += std::to_string(r.errors[i].code) + ": ";
-      if (r.errors[i].message != nullptr) out += r.errors[i].message;
-      out += "\n";
-    }
-    return out;
-  }
-};
+using Result = velm::test::Result;
 
 // Waits until pred holds; false after the timeout. The deadlines are
 // generous: the machine is shared.

@@ -20,35 +20,12 @@
 #include "cbe/cbe_types.h"
 #include "cbe/transport.h"
 #include "platform/http.h"
+#include "support/result.h"
 #include "velm.h"
 
 namespace transport_test {
 
-struct Result {
-  VELM_result r{0, 0, nullptr};
-  Result() = default;
-  ~Result() { VELM_Result_Clean(&r); }
-  Result(const Result &) = delete;
-  Result &operator=(const Result &) = delete;
-  VELM_result *operator&() { return &r; }
-  int count() const { return r.numErrors; }
-  int countOf(int code) const {
-    int n = 0;
-    for (int i = 0; i < r.numErrors; ++i) n += r.errors[i].code == code ? 1 : 0;
-    return n;
-  }
-  std::string text(int code) const {
-    for (int i = 0; i < r.numErrors; ++i)
-      if (r.errors[i].code == code && r.errors[i].message != nullptr) return r.errors[i].message;
-    return {};
-  }
-  std::string all() const {
-    std::string out;
-    for (int i = 0; i < r.numErrors; ++i)
-      out += std::to_string(r.errors[i].code) + ": " + (r.errors[i].message ? r.errors[i].message : "") + "\n";
-    return out;
-  }
-};
+using Result = velm::test::Result;
 
 inline std::string readFile(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
