@@ -33,7 +33,8 @@ velm_catalog(velm_catalogs ${PROJECT_SOURCE_DIR}/capis/nls/velmmsg.msg ${VELM_CA
 add_dependencies(velm velm_catalogs)
 
 foreach(loc ${VELM_CATALOG_LOCALES})
-  install(FILES ${VELM_CATALOG_BUILD_DIR}/${loc}/velmmsg.cat DESTINATION ${VELM_INSTALL_DIR}/nls/msg/${loc})
+  install(FILES ${VELM_CATALOG_BUILD_DIR}/${loc}/velmmsg.cat DESTINATION ${VELM_INSTALL_DIR}/nls/msg/${loc}
+    COMPONENT runtime)
 endforeach()
 
 # A test-only catalogue with texts of its own, for the tests that prove the

@@ -4,7 +4,8 @@
 # what to install and how, and the script fails.
 set -euo pipefail
 pkgs=(build-essential cmake pkg-config libxerces-c-dev libcurl4-openssl-dev libssl-dev zlib1g-dev
-      uuid-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libc-bin libcpp-httplib-dev openssl)
+      uuid-dev libgtest-dev libgmock-dev googletest libbenchmark-dev libc-bin libcpp-httplib-dev openssl
+      doxygen dpkg-dev file)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
