@@ -24,7 +24,7 @@ configure_file(${PROJECT_SOURCE_DIR}/docs/Doxyfile.in ${PROJECT_BINARY_DIR}/docs
 if(VELM_DOXYGEN)
   add_custom_target(docs
     COMMAND ${VELM_DOXYGEN} ${PROJECT_BINARY_DIR}/docs/Doxyfile
-    WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/docs
+    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/docs
     DEPENDS properties-doc-generate
     COMMENT "API reference in ${PROJECT_BINARY_DIR}/docs/api/html"
     VERBATIM)

@@ -3,7 +3,9 @@
 # property table produces.
 if(VELM_DOXYGEN)
   add_test(NAME docs_api_reference
-    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/check_api_docs.sh ${VELM_DOXYGEN} ${PROJECT_BINARY_DIR}/docs/Doxyfile)
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/check_api_docs.sh ${VELM_DOXYGEN} ${PROJECT_BINARY_DIR}/docs/Doxyfile
+            ${PROJECT_SOURCE_DIR}/include/velm.h ${PROJECT_SOURCE_DIR}/include/qlg.h
+    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/docs)
   set_tests_properties(docs_api_reference PROPERTIES LABELS docs)
 endif()
 add_test(NAME docs_properties_current
