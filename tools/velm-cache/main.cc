@@ -306,6 +306,10 @@ int list(const Target &t) {
   return 0;
 }
 
+std::string plural(std::size_t n, const char *word) {
+  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
 int verify(const Target &t) {
   std::vector<CacheFile> files;
   if (!collect(t, files)) {
@@ -314,34 +318,32 @@ int verify(const Target &t) {
   }
   int bad = 0;
   for (const CacheFile &f : files) {
-    std::string line = f.name + ": ";
-    bool ok = true;
-    if (!f.openProblem.empty()) {
-      line += "cannot open: " + f.openProblem;
-      ok = false;
-    } else if (!f.checkpointRead) {
-      line += "BAD at offset 0: " + f.checkpointProblem;
-      ok = false;
-    } else if (f.all.badOffset != -1) {
-      line += "BAD at offset " + std::to_string(f.all.badOffset) + ": " + f.all.problem + "; " +
-              std::to_string(f.all.records.size()) + " good record" + (f.all.records.size() == 1 ? "" : "s") +
-              " before it";
-      if (f.all.badOffset < f.checkpoint) line += ", the bad one already delivered";
-      ok = false;
-    } else {
-      line += "ok, " + std::to_string(f.all.records.size()) + " record" + (f.all.records.size() == 1 ? "" : "s") +
-              ", " + std::to_string(eventsOf(f.all.records)) + " events";
+    // Problems in file order: the checkpoint comes first.
+    std::vector<std::pair<long, std::string>> problems;
+    if (!f.openProblem.empty()) problems.emplace_back(0, "cannot open: " + f.openProblem);
+    if (f.openProblem.empty() && !f.checkpointProblem.empty()) problems.emplace_back(0, f.checkpointProblem);
+    if (f.all.badOffset != -1) {
+      std::string p = f.all.problem;
+      if (f.checkpointProblem.empty() && f.all.badOffset < f.checkpoint) p += " (before the checkpoint: already delivered)";
+      problems.emplace_back(f.all.badOffset, p);
     }
-    if (f.checkpointRead && !f.checkpointProblem.empty()) {
-      line += ok ? "; BAD at offset 0: " : "; " ;
-      line += f.checkpointProblem;
-      ok = false;
+    std::string line = f.name + ": ";
+    if (problems.empty()) {
+      line += "ok, " + plural(f.all.records.size(), "record") + ", " +
+              plural(static_cast<std::size_t>(eventsOf(f.all.records)), "event");
+    } else {
+      ++bad;
+      for (std::size_t i = 0; i < problems.size(); ++i)
+        line += std::string(i == 0 ? "BAD at offset " : "; BAD at offset ") + std::to_string(problems[i].first) +
+                ": " + problems[i].second;
+      if (f.openProblem.empty())
+        line += "; " + plural(f.all.records.size(), "good record") + " before " +
+                (f.all.badOffset != -1 ? "offset " + std::to_string(f.all.badOffset) : std::string("the end"));
     }
     if (f.renamedCorrupt) line += " (renamed as corrupt)";
-    if (!ok) bad++;
     std::printf("%s\n", line.c_str());
   }
-  std::printf("%zu file%s checked, %d bad\n", files.size(), files.size() == 1 ? "" : "s", bad);
+  std::printf("%s checked, %d bad\n", plural(files.size(), "file").c_str(), bad);
   return bad == 0 ? 0 : 1;
 }
 
