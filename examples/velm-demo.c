@@ -555,8 +555,22 @@ int main(int argc, char **argv) {
   printf("velm-demo: stopping the service for %d seconds\n", outageSeconds);
   setSinkMode("stopped");
   double outageStart = now();
+  VELM_DeliveryStats before = {0};
+  VELM_AuditClient_GetStats(client, &before, &res);
+  VELM_Result_Clean(&res);
   atomic_store(&gate, 1);
-  while (atomic_load(&atGate[2]) < numThreads || now() - outageStart < outageSeconds) {
+  /* The outage lasts until every event sent meanwhile is in the cache (the
+   * retries take a second or two), and at least --outage seconds. */
+  for (;;) {
+    VELM_DeliveryStats st = {0};
+    VELM_AuditClient_GetStats(client, &st, &res);
+    VELM_Result_Clean(&res);
+    long inOutage = atomic_load(&sent) - directEvents;
+    int allSent = atomic_load(&atGate[2]) == numThreads;
+    if (allSent && now() - outageStart >= outageSeconds &&
+        (long)(st.eventsCached - before.eventsCached + st.eventsDiscarded - before.eventsDiscarded) >= inOutage)
+      break;
+    if (allSent && now() - outageStart > outageSeconds + 60) break;
     progress("service down, caching", 0);
     pauseMs(100);
   }
