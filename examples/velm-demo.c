@@ -267,6 +267,8 @@ static long sinkEvents(void) {
 /* ---- The cache directory -------------------------------------------------- */
 
 static char *cacheDir;
+static int peakFiles;
+static long long peakBytes;
 
 struct CacheState {
   int files;
@@ -299,6 +301,10 @@ static struct CacheState cacheState(void) {
     free(p);
   }
   closedir(d);
+  if (st.bytes > peakBytes) {
+    peakBytes = st.bytes;
+    peakFiles = st.files;
+  }
   return st;
 }
 
@@ -576,7 +582,6 @@ int main(int argc, char **argv) {
   }
   progress("service down, caching", 1);
   endProgressLine();
-  struct CacheState peak = cacheState();
 
   /* 3. Back again: the cache drains while the last 20% go out. */
   printf("velm-demo: starting the service again\n");
@@ -621,7 +626,7 @@ int main(int argc, char **argv) {
   printf("  events sent:         %ld (%ld refused by the library)\n", total, atomic_load(&sendFailures));
   printf("  delivered:           %ld\n", t.delivered);
   printf("  cached and resent:   %llu cached, %lld resent (cache peaked at %d files, %lld bytes)\n",
-         (unsigned long long)st.eventsCached, resent, peak.files, peak.bytes);
+         (unsigned long long)st.eventsCached, resent, peakFiles, peakBytes);
   printf("  cache files left:    %d (%d with records still to send; the next run on the same cache sends them)\n",
          after.files, after.undrained);
   printf("  duplicates:          %ld\n", t.duplicates);
