@@ -50,6 +50,16 @@ TEST(VelmSendTool, ADeliveredEventIsReportedAndArrives) {
     EXPECT_NE(events[0].xml.find(text), std::string::npos) << text << " in " << events[0].xml;
 }
 
+TEST(VelmSendTool, HttpsWithAKeyStoreAndItsPasswordFile) {
+  velm::test::Sink sink(velm::test::SinkOptions().withClientCertRequired());
+  std::vector<std::string> args = {"--key-store", velm::test::testCerts().store(), "--store-password-file",
+                                   velm::test::testCerts().passwordFile()};
+  args.insert(args.end(), kAuthz.begin(), kAuthz.end());
+  const auto run = send(sink.url(), args);
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(sink.events().size(), 1u);
+}
+
 TEST(VelmSendTool, ARejectedEventShowsTheServicesFaultAndFails) {
   velm::test::Sink sink(velm::test::SinkOptions().withMode("clientfault-all:1"));
   const auto run = send(sink.url(), kAuthz);
@@ -107,7 +117,7 @@ TEST(VelmSendTool, BadInputIsRefusedBeforeAnythingIsSent) {
       {{"--file", file}, "line 2: nested objects and arrays are not taken; use dotted names at column 37"},
       {{"action=read"}, "--type is required"},
       {{"--type", "AUDIT_AUTHZ", "action"}, "an element is name=value, not action"},
-      {{"--type", "AUDIT_AUTHZ", "--key-store", "/x.p12"}, "--key-store and --password-file go together"},
+      {{"--type", "AUDIT_AUTHZ", "--key-store", "/x.p12"}, "--key-store and --store-password-file go together"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.says);

@@ -84,9 +84,14 @@ bool allDigits(const std::string &s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// A name a writer gives its files, or one of those renamed as corrupt.
+// With a prefix, the files a starting process takes up: every name that
+// begins with it, those containing "corrupt" left alone. Without one, the
+// names writers give ("<prefix>.<time>.<n>"), renamed ones among them.
 bool isCacheFileName(const std::string &name, const std::string &prefix, bool &corrupt) {
-  if (!prefix.empty() && name.compare(0, prefix.size() + 1, prefix + ".") != 0) return false;
+  if (!prefix.empty()) {
+    corrupt = name.find("corrupt") != std::string::npos;
+    return name.compare(0, prefix.size(), prefix) == 0;
+  }
   std::string base = name;
   const std::size_t c = name.rfind(".corrupt");
   corrupt = c != std::string::npos && allDigits(name.substr(c + 8));
@@ -151,9 +156,10 @@ CacheFile examine(const std::string &dir, const std::string &name, bool renamedC
   f.path = dir + "/" + name;
   f.renamedCorrupt = renamedCorrupt;
   const std::size_t c = name.rfind(".corrupt");
-  const std::string base = renamedCorrupt ? name.substr(0, c) : name;
+  const std::string base = renamedCorrupt && c != std::string::npos ? name.substr(0, c) : name;
   f.creationTime = nameTime(base);
-  f.sequence = std::atol(base.c_str() + base.rfind('.') + 1);
+  const std::size_t dot = base.rfind('.');
+  f.sequence = dot == std::string::npos ? 0 : velm::parseDecimal(base.c_str() + dot + 1, 10);
   File file(std::fopen(f.path.c_str(), "rb"));
   if (!file) {
     f.openProblem = std::strerror(errno);
@@ -244,8 +250,7 @@ bool resolve(const std::string &path, Target &t) {
 // they are never drained), or false when the directory cannot be read.
 bool collect(const Target &t, std::vector<CacheFile> &files) {
   if (!t.file.empty()) {
-    const std::size_t c = t.file.rfind(".corrupt");
-    files.push_back(examine(t.dir, t.file, c != std::string::npos && allDigits(t.file.substr(c + 8))));
+    files.push_back(examine(t.dir, t.file, t.file.find("corrupt") != std::string::npos));
     return true;
   }
   std::vector<std::string> names;

@@ -53,12 +53,12 @@ struct Options {
                "usage: velm-send --url URL --type TYPE [options] [name=value ...]\n"
                "       velm-send --url URL [--type TYPE] [options] --file EVENTS.jsonl\n"
                "options:\n"
-               "  --key-store FILE      HTTPS: PKCS#12 store with the CAs to trust (and a client identity)\n"
-               "  --password-file FILE  HTTPS: its password, on the first line\n"
-               "  --user U --password P HTTP basic authentication\n"
-               "  --timeout SECONDS     how long to wait for the service per event (default 60)\n"
-               "  --error-log FILE      keep the library's error log there (default: a temporary file)\n"
-               "  -q                    print only failures and the last line\n"
+               "  --key-store FILE             HTTPS: PKCS#12 store with the CAs to trust (and a client identity)\n"
+               "  --store-password-file FILE   HTTPS: the store's password, on the first line\n"
+               "  --user U --password P        HTTP basic authentication\n"
+               "  --timeout SECONDS            how long to wait for the service per event (default 60)\n"
+               "  --error-log FILE             keep the library's error log there (default: a temporary file)\n"
+               "  -q                           print only failures and the last line\n"
                "elements:\n"
                "  name=value            a string element; a dotted name is a sub-element (a.b=v)\n"
                "  record.field=value    a field of an info record, e.g. outcome.result=SUCCESSFUL,\n"
@@ -87,7 +87,7 @@ Options parseOptions(int argc, char **argv) {
       o.file = value();
     else if (a == "--key-store")
       o.keyStore = value();
-    else if (a == "--password-file")
+    else if (a == "--store-password-file")
       o.passwordFile = value();
     else if (a == "--user")
       o.user = value();
@@ -115,7 +115,8 @@ Options parseOptions(int argc, char **argv) {
   if (o.url.empty()) usage("--url is required");
   if (o.file.empty() && o.type.empty()) usage("--type is required");
   if (!o.file.empty() && !o.elements.empty()) usage("give elements either on the command line or in --file");
-  if (o.keyStore.empty() != o.passwordFile.empty()) usage("--key-store and --password-file go together");
+  if (o.keyStore.empty() != o.passwordFile.empty())
+    usage("--key-store and --store-password-file go together");
   return o;
 }
 
