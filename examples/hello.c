@@ -20,23 +20,23 @@ static int fail(const char *what, VELM_result *r) {
 static VELM_AuditEvent *keyRotated(VELM_AuditClientContext *ctx, VELM_result *r) {
   VELM_AuditEvent *ev = VELM_AuditEvent_Create(ctx, "AUDIT_RUNTIME_KEY", r);
   if (ev == NULL) return NULL;
-  /* Records are adopted (copyFlag 0) when the add succeeds; on failure they stay ours. */
-  VELM_ComponentId *source = VELM_ComponentId_Create(ctx, "app01.example.com", "FQHostname", "PayrollApp", NULL,
-                                                     "keys", "Service", "ProductName", "rotation", NULL, NULL,
-                                                     NULL, r);
+  VELM_ComponentId *source =
+      VELM_ComponentId_Create(ctx, "app01.example.com", "FQHostname", "PayrollApp", NULL, "keys", "Service",
+                              "ProductName", "rotation", NULL, NULL, NULL, r);
   VELM_Outcome *outcome = VELM_Outcome_Create(ctx, "SUCCESSFUL", 0, 0, NULL, r);
-  int ok = source != NULL && outcome != NULL;
-  if (ok && VELM_AuditEvent_AddComponentIdElement(ev, "sourceComponentId", source, 0, r) == NULL) ok = 0;
-  else if (ok) source = NULL;
-  if (ok && VELM_AuditEvent_AddOutcomeElement(ev, "outcome", outcome, 0, r) == NULL) ok = 0;
-  else if (ok) outcome = NULL;
-  ok = ok && VELM_AuditEvent_AddStringElement(ev, "keyLabel", "payroll-signing-2026", 1, r) != NULL &&
-       VELM_AuditEvent_AddStringElement(ev, "location", "keys.example.com", 1, r) != NULL &&
-       VELM_AuditEvent_AddStringElement(ev, "locationType", "FQHostname", 1, r) != NULL &&
-       VELM_AuditEvent_AddStringElement(ev, "action", "rotate", 1, r) != NULL;
+  /* With copyFlag 0 an added record belongs to the event; one not added is still ours. */
+  VELM_AuditElement *sourceAdded =
+      source != NULL ? VELM_AuditEvent_AddComponentIdElement(ev, "sourceComponentId", source, 0, r) : NULL;
+  VELM_AuditElement *outcomeAdded =
+      outcome != NULL ? VELM_AuditEvent_AddOutcomeElement(ev, "outcome", outcome, 0, r) : NULL;
+  int ok = sourceAdded != NULL && outcomeAdded != NULL &&
+           VELM_AuditEvent_AddStringElement(ev, "keyLabel", "payroll-signing-2026", 1, r) != NULL &&
+           VELM_AuditEvent_AddStringElement(ev, "location", "keys.example.com", 1, r) != NULL &&
+           VELM_AuditEvent_AddStringElement(ev, "locationType", "FQHostname", 1, r) != NULL &&
+           VELM_AuditEvent_AddStringElement(ev, "action", "rotate", 1, r) != NULL;
   VELM_result ignored = {0, 0, NULL};
-  if (source != NULL) VELM_ComponentId_Delete(ctx, source, &ignored);
-  if (outcome != NULL) VELM_Outcome_Delete(ctx, outcome, &ignored);
+  if (source != NULL && sourceAdded == NULL) VELM_ComponentId_Delete(ctx, source, &ignored);
+  if (outcome != NULL && outcomeAdded == NULL) VELM_Outcome_Delete(ctx, outcome, &ignored);
   if (!ok) VELM_AuditEvent_Delete(ev, &ignored);
   VELM_Result_Clean(&ignored);
   return ok ? ev : NULL;
@@ -48,15 +48,16 @@ int main(int argc, char **argv) {
     return 2;
   }
   VELM_result r = {0, 0, NULL};
+  /* For an https URL add a PKCS#12 store of the CAs to trust (and a client
+   * identity) and a file whose first line is its password:
+   *   {"keyFilePath", VELM_VT_STRING, "/etc/app/audit-trust.p12"},
+   *   {"stashFilePath", VELM_VT_STRING, "/etc/app/audit-trust.pass"}, */
   VELM_Property props[] = {
       {"serverURL", VELM_VT_STRING, argv[1]},
       {"diskCachePath", VELM_VT_STRING, argv[2]},
       {"errorFilePath", VELM_VT_STRING, argv[3]},
-      /* For an https URL: a PKCS#12 store of the CAs to trust (and a client
-       * identity), and a file whose first line is its password.
-       * {"keyFilePath", VELM_VT_STRING, "/etc/app/audit-trust.p12"},
-       * {"stashFilePath", VELM_VT_STRING, "/etc/app/audit-trust.pass"}, */
-      {NULL, 0, NULL}};
+      {NULL, 0, NULL},
+  };
   VELM_AuditClientContext *ctx = VELM_AuditClientContext_Create(props, &r);
   if (ctx == NULL) return fail("context", &r);
   VELM_AuditClient *client = VELM_AuditClient_Create(ctx, &r);

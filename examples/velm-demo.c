@@ -340,7 +340,8 @@ static void *sender(void *arg) {
     /* During the outage the events are spread over most of it, so that the
      * cache files can be seen growing. */
     if (i >= firstStop && i < secondStop && secondStop > firstStop) {
-      double due = outageStart + 0.75 * outageSeconds * (double)(i - firstStop) / (double)(secondStop - firstStop);
+      double due =
+          outageStart + 0.75 * outageSeconds * (double)(i - firstStop) / (double)(secondStop - firstStop);
       double ahead = due - now();
       if (ahead > 0) pauseMs((long)(ahead * 1000));
     }
@@ -414,8 +415,8 @@ static struct Tally tallyEvents(const char *eventsFile, struct Sender *senders) 
       int th = -1;
       long seq = -1;
       char tail = 0;
-      if (sscanf(line, "demo-%d-%ld%c", &th, &seq, &tail) == 3 && tail == '\t' && th >= 0 && th < numThreads &&
-          seq >= 0 && seq < senders[th].count) {
+      if (sscanf(line, "demo-%d-%ld%c", &th, &seq, &tail) == 3 && tail == '\t' && th >= 0 &&
+          th < numThreads && seq >= 0 && seq < senders[th].count) {
         if (seen[th][seq]++ == 0)
           t.delivered++;
         else
@@ -482,8 +483,8 @@ int main(int argc, char **argv) {
    * full queue also sends events to the cache; the queue is made large
    * enough that this does not happen while the service is up, at the
    * default count. */
-  int32_t one = 1, two = 2, retries = 1, fileSize = 65536, queueSize = 5000, hiWater = 200,
-          transfer = 50, noLimit = -1;
+  int32_t one = 1, two = 2, retries = 1, fileSize = 65536, queueSize = 5000, hiWater = 200, transfer = 50,
+          noLimit = -1;
   char *keyStore = certs != NULL ? joinPath(certs, "store.p12") : NULL;
   char *stash = certs != NULL ? joinPath(certs, "password.txt") : NULL;
   VELM_Property props[32] = {
@@ -574,7 +575,8 @@ int main(int argc, char **argv) {
     long inOutage = atomic_load(&sent) - directEvents;
     int allSent = atomic_load(&atGate[2]) == numThreads;
     if (allSent && now() - outageStart >= outageSeconds &&
-        (long)(st.eventsCached - before.eventsCached + st.eventsDiscarded - before.eventsDiscarded) >= inOutage)
+        (long)(st.eventsCached - before.eventsCached + st.eventsDiscarded - before.eventsDiscarded) >=
+            inOutage)
       break;
     if (allSent && now() - outageStart > outageSeconds + 60) break;
     progress("service down, caching", 0);
@@ -627,14 +629,17 @@ int main(int argc, char **argv) {
   printf("  delivered:           %ld\n", t.delivered);
   printf("  cached and resent:   %llu cached, %lld resent (cache peaked at %d files, %lld bytes)\n",
          (unsigned long long)st.eventsCached, resent, peakFiles, peakBytes);
-  printf("  cache files left:    %d (%d with records still to send; the next run on the same cache sends them)\n",
-         after.files, after.undrained);
+  printf(
+      "  cache files left:    %d (%d with records still to send; the next run on the same cache sends "
+      "them)\n",
+      after.files, after.undrained);
   printf("  duplicates:          %ld\n", t.duplicates);
   printf("  discarded:           %llu\n", (unsigned long long)st.eventsDiscarded);
   if (t.foreign > 0) printf("  unknown ids received: %ld\n", t.foreign);
-  printf("  throughput:          %.0f events/s with the service up (%ld events in %.1f s); "
-         "all delivered %.1f s after the start\n",
-         directTime > 0 ? (double)directEvents / directTime : 0.0, directEvents, directTime, elapsed);
+  printf(
+      "  throughput:          %.0f events/s with the service up (%ld events in %.1f s); "
+      "all delivered %.1f s after the start\n",
+      directTime > 0 ? (double)directEvents / directTime : 0.0, directEvents, directTime, elapsed);
   printf("  trace:               %s\n", traceFile);
   printf("  error log:           %s\n", errorFile);
   printf("  received events:     %s\n", eventsFile);

@@ -1,12 +1,12 @@
 // The flat JSON reader of velm-send's events files: what it takes, and that
 // it refuses, naming the column, what it cannot pass on faithfully.
+#include "json_lines.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "json_lines.h"
 
 namespace {
 

@@ -43,7 +43,8 @@ TEST(ReadmeExample, HelloDeliversItsEventOrLeavesItInTheCache) {
   const auto run = velm_test::runTool({VELM_HELLO_PATH, away.url(), cache, log});
   EXPECT_EQ(run.status, 0) << run.output;
   const auto verify = velm_test::runTool({VELM_CACHE_PATH, "list", cache});
-  EXPECT_NE(verify.output.find("1 record with 1 event to send, 0 corrupt"), std::string::npos) << verify.output;
+  EXPECT_NE(verify.output.find("1 record with 1 event to send, 0 corrupt"), std::string::npos)
+      << verify.output;
 }
 
 }  // namespace

@@ -49,13 +49,13 @@ std::vector<std::string> lines(const std::string &text) {
 std::map<std::string, std::string> snapshot(const std::string &dir) {
   std::map<std::string, std::string> out;
   for (const auto &e : std::filesystem::directory_iterator(dir)) {
-    struct stat st{};
+    struct stat st {};
     stat(e.path().c_str(), &st);
     std::ifstream in(e.path(), std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     out[e.path().filename().string()] = std::to_string(st.st_size) + "/" + std::to_string(st.st_mtim.tv_sec) +
-                                        "." + std::to_string(st.st_mtim.tv_nsec) + "/" + std::to_string(st.st_mode) +
-                                        "/" + bytes;
+                                        "." + std::to_string(st.st_mtim.tv_nsec) + "/" +
+                                        std::to_string(st.st_mode) + "/" + bytes;
   }
   return out;
 }
@@ -77,12 +77,14 @@ TEST(VelmCacheTool, VerifyNamesTheFirstBadOffsetOfEachDamageKind) {
   const std::vector<Case> cases = {
       {"good", kCkpt + r1 + r2, "ok, 2 records, 5 events"},
       {"bad signature", kCkpt + r1 + "Yrec" + r2.substr(4),
-       "BAD at offset " + std::to_string(at2) + ": bad signature; 1 good record before offset " + std::to_string(at2)},
+       "BAD at offset " + std::to_string(at2) + ": bad signature; 1 good record before offset " +
+           std::to_string(at2)},
       {"impossible sizes", kCkpt + std::string(impossible, 32) + std::string(10, 'x'),
        "BAD at offset 10: impossible sizes; 0 good records before offset 10"},
       {"payload cut short", kCkpt + r1 + r2.substr(0, r2.size() - 5),
-       "BAD at offset " + std::to_string(at2) + ": payload cut short (" + std::to_string(r2.size() - 37) + " of " +
-           std::to_string(r2.size() - 32) + " bytes); 1 good record before offset " + std::to_string(at2)},
+       "BAD at offset " + std::to_string(at2) + ": payload cut short (" + std::to_string(r2.size() - 37) +
+           " of " + std::to_string(r2.size() - 32) + " bytes); 1 good record before offset " +
+           std::to_string(at2)},
       {"header cut short", kCkpt + r1 + r2.substr(0, 20),
        "BAD at offset " + std::to_string(at2) +
            ": record header cut short (20 of 32 bytes); 1 good record before offset " + std::to_string(at2)},
@@ -90,7 +92,8 @@ TEST(VelmCacheTool, VerifyNamesTheFirstBadOffsetOfEachDamageKind) {
        "BAD at offset 10: payload does not uncompress (error -3); 0 good records before offset 10"},
       {"checkpoint outside", "0000099999" + r1,
        "BAD at offset 0: checkpoint 99999 lies outside the file; 1 good record before the end"},
-      {"checkpoint cut", "00000", "BAD at offset 0: checkpoint cut short (5 of 10 bytes); 0 good records before the end"},
+      {"checkpoint cut", "00000",
+       "BAD at offset 0: checkpoint cut short (5 of 10 bytes); 0 good records before the end"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -98,8 +101,8 @@ TEST(VelmCacheTool, VerifyNamesTheFirstBadOffsetOfEachDamageKind) {
     const std::string name = "batch.2026-01-02-03-04-05.1";
     const std::string path = d.file(name, c.bytes);
     const auto run = runTool({VELM_CACHE_PATH, "verify", path});
-    EXPECT_EQ(run.output, name + ": " + c.expect + "\n1 file checked, " + (c.expect.rfind("ok", 0) == 0 ? "0" : "1") +
-                              " bad\n");
+    EXPECT_EQ(run.output, name + ": " + c.expect + "\n1 file checked, " +
+                              (c.expect.rfind("ok", 0) == 0 ? "0" : "1") + " bad\n");
     EXPECT_EQ(run.status, c.expect.rfind("ok", 0) == 0 ? 0 : 1);
   }
 }
@@ -124,7 +127,8 @@ TEST(VelmCacheTool, ListShowsDrainOrderStatesAndWhatIsLeftToSend) {
   const auto out = lines(run.output);
   ASSERT_EQ(out.size(), 7u) << run.output;
   EXPECT_EQ(out[0], d.dir.path() + "/batch: 5 files, " +
-                        std::to_string((10 + r1.size() + r2.size()) + (10 + r1.size()) + (10 + r1.size() + 20) + 14 + 10) +
+                        std::to_string((10 + r1.size() + r2.size()) + (10 + r1.size()) +
+                                       (10 + r1.size() + 20) + 14 + 10) +
                         " bytes, 3 records with 8 events to send, 2 corrupt");
   auto row = [](const std::string &order, const std::string &name, std::size_t size, const std::string &ckpt,
                 int records, int events, const std::string &state) {
@@ -156,8 +160,9 @@ TEST(VelmCacheTool, DumpPrintsEachEventOfARecordOnItsOwnLine) {
 
   auto run = runTool({VELM_CACHE_PATH, "dump", path, "2"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.output, "<!-- batch.2026-01-02-03-04-05.1 record 2 at offset " + std::to_string(10 + r1.size()) +
-                            ": 2 events -->\n" + eventText(4) + "\n" + eventText(5) + "\n");
+  EXPECT_EQ(run.output, "<!-- batch.2026-01-02-03-04-05.1 record 2 at offset " +
+                            std::to_string(10 + r1.size()) + ": 2 events -->\n" + eventText(4) + "\n" +
+                            eventText(5) + "\n");
 
   run = runTool({VELM_CACHE_PATH, "dump", path});
   EXPECT_EQ(run.status, 0);

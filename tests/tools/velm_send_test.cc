@@ -43,10 +43,11 @@ TEST(VelmSendTool, ADeliveredEventIsReportedAndArrives) {
   const auto events = sink.events();
   ASSERT_EQ(events.size(), 1u);
   // The fields given and the defaults for the records every type requires.
-  for (const char *text : {"<children name=\"nameInApp\" type=\"string\"><values>/payroll/2026</values>",
-                           "<children name=\"checked\" type=\"stringArray\"><values>read</values><values>write</values>",
-                           "<values>2023-11-14T22:13:20.250000Z</values>", "component=\"velm-send\"",
-                           "<children name=\"result\" type=\"string\"><values>SUCCESSFUL</values>"})
+  for (const char *text :
+       {"<children name=\"nameInApp\" type=\"string\"><values>/payroll/2026</values>",
+        "<children name=\"checked\" type=\"stringArray\"><values>read</values><values>write</values>",
+        "<values>2023-11-14T22:13:20.250000Z</values>", "component=\"velm-send\"",
+        "<children name=\"result\" type=\"string\"><values>SUCCESSFUL</values>"})
     EXPECT_NE(events[0].xml.find(text), std::string::npos) << text << " in " << events[0].xml;
 }
 
@@ -84,11 +85,13 @@ TEST(VelmSendTool, AnEventsFileIsSentLineByLineWithAResultEach) {
   velm::test::Sink sink;
   velm::test::sink_detail::TempDir dir("velm-send-test-");
   const std::string file = dir.path() + "/events.jsonl";
-  std::ofstream(file) << R"({"type": "AUDIT_RUNTIME_KEY", "keyLabel": "k1", "location": "h", "locationType": "Hostname", "action": "rotate"})"
-                      << "\n\n"
-                      << R"({"complianceStatus": "compliant", "sequenceNumber": 42, "auditMsg": "caf\u00e9 \"ok\""})"
-                      << "\n"
-                      << R"({"type": "AUDIT_COMPLIANCE", "outcome.result": "MAYBE"})" << "\n";
+  std::ofstream(file)
+      << R"({"type": "AUDIT_RUNTIME_KEY", "keyLabel": "k1", "location": "h", "locationType": "Hostname", "action": "rotate"})"
+      << "\n\n"
+      << R"({"complianceStatus": "compliant", "sequenceNumber": 42, "auditMsg": "caf\u00e9 \"ok\""})"
+      << "\n"
+      << R"({"type": "AUDIT_COMPLIANCE", "outcome.result": "MAYBE"})"
+      << "\n";
   const auto run = send(sink.url(), {"--type", "AUDIT_COMPLIANCE", "--file", file});
   EXPECT_EQ(run.status, 1) << run.output;
   EXPECT_EQ(run.output,
@@ -107,8 +110,10 @@ TEST(VelmSendTool, BadInputIsRefusedBeforeAnythingIsSent) {
   velm::test::Sink sink;
   velm::test::sink_detail::TempDir dir("velm-send-test-");
   const std::string file = dir.path() + "/events.jsonl";
-  std::ofstream(file) << R"({"type": "AUDIT_AUTHZ", "action": "read"})" << "\n"
-                      << R"({"type": "AUDIT_AUTHZ", "userInfo": {"registryUserName": "x"}})" << "\n";
+  std::ofstream(file) << R"({"type": "AUDIT_AUTHZ", "action": "read"})"
+                      << "\n"
+                      << R"({"type": "AUDIT_AUTHZ", "userInfo": {"registryUserName": "x"}})"
+                      << "\n";
   struct Case {
     std::vector<std::string> args;
     std::string says;
@@ -117,7 +122,8 @@ TEST(VelmSendTool, BadInputIsRefusedBeforeAnythingIsSent) {
       {{"--file", file}, "line 2: nested objects and arrays are not taken; use dotted names at column 37"},
       {{"action=read"}, "--type is required"},
       {{"--type", "AUDIT_AUTHZ", "action"}, "an element is name=value, not action"},
-      {{"--type", "AUDIT_AUTHZ", "--key-store", "/x.p12"}, "--key-store and --store-password-file go together"},
+      {{"--type", "AUDIT_AUTHZ", "--key-store", "/x.p12"},
+       "--key-store and --store-password-file go together"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.says);
@@ -130,8 +136,9 @@ TEST(VelmSendTool, BadInputIsRefusedBeforeAnythingIsSent) {
   // A wrong field name is caught per event, with the fields the record has.
   const auto run = send(sink.url(), {"--type", "AUDIT_AUTHZ", "userInfo.name=x"});
   EXPECT_EQ(run.status, 1) << run.output;
-  EXPECT_NE(run.output.find("not sent: unknown field userInfo.name; userInfo has registryUserName, appUserName"),
-            std::string::npos)
+  EXPECT_NE(
+      run.output.find("not sent: unknown field userInfo.name; userInfo has registryUserName, appUserName"),
+      std::string::npos)
       << run.output;
 }
 

@@ -72,7 +72,7 @@ time_t nameTime(const std::string &name) {
   const std::size_t prev = name.rfind('.', last - 1);
   if (prev == std::string::npos) return -1;
   const std::string stamp = name.substr(prev + 1, last - prev - 1);
-  struct tm tm{};
+  struct tm tm {};
   const char *end = strptime(stamp.c_str(), "%Y-%m-%d-%H-%M-%S", &tm);
   if (end == nullptr || *end != '\0') return -1;
   tm.tm_isdst = -1;
@@ -165,7 +165,7 @@ CacheFile examine(const std::string &dir, const std::string &name, bool renamedC
     f.openProblem = std::strerror(errno);
     return f;
   }
-  struct stat st{};
+  struct stat st {};
   if (fstat(fileno(file.get()), &st) != 0) {
     f.openProblem = std::strerror(errno);
     return f;
@@ -190,9 +190,9 @@ CacheFile examine(const std::string &dir, const std::string &name, bool renamedC
         if (r.offset >= f.checkpoint) f.pending.records.push_back(r);
       f.pending.badOffset = f.all.badOffset;
       f.pending.problem = f.all.problem;
-      const bool onBoundary =
-          f.checkpoint == f.size || f.checkpoint == f.all.badOffset ||
-          std::any_of(f.all.records.begin(), f.all.records.end(), [&](const Record &r) { return r.offset == f.checkpoint; });
+      const bool onBoundary = f.checkpoint == f.size || f.checkpoint == f.all.badOffset ||
+                              std::any_of(f.all.records.begin(), f.all.records.end(),
+                                          [&](const Record &r) { return r.offset == f.checkpoint; });
       if (!onBoundary) f.pending = scanRecords(file.get(), f.checkpoint, f.size);
     } else {
       f.pending = scanRecords(file.get(), f.checkpoint, f.size);
@@ -228,7 +228,7 @@ int usage() {
 }
 
 bool resolve(const std::string &path, Target &t) {
-  struct stat st{};
+  struct stat st {};
   if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
     t.dir = path;
     return true;
@@ -240,7 +240,7 @@ bool resolve(const std::string &path, Target &t) {
     t.file = rest;
     return true;
   }
-  struct stat ds{};
+  struct stat ds {};
   if (stat(t.dir.c_str(), &ds) != 0 || !S_ISDIR(ds.st_mode)) return false;
   t.prefix = rest;
   return true;
@@ -295,12 +295,13 @@ int list(const Target &t) {
       events += eventsOf(f.pending.records);
     }
   }
-  std::printf("%s%s%s: %zu file%s, %ld bytes, %ld record%s with %ld event%s to send, %d corrupt\n", t.dir.c_str(),
-              t.prefix.empty() ? "" : "/", t.prefix.c_str(), files.size(), files.size() == 1 ? "" : "s", bytes,
-              records, records == 1 ? "" : "s", events, events == 1 ? "" : "s", corrupt);
+  std::printf("%s%s%s: %zu file%s, %ld bytes, %ld record%s with %ld event%s to send, %d corrupt\n",
+              t.dir.c_str(), t.prefix.empty() ? "" : "/", t.prefix.c_str(), files.size(),
+              files.size() == 1 ? "" : "s", bytes, records, records == 1 ? "" : "s", events,
+              events == 1 ? "" : "s", corrupt);
   if (files.empty()) return 0;
-  std::printf("%-5s %-40s %10s %10s %7s %7s  %s\n", "order", "file", "size", "checkpoint", "records", "events",
-              "state");
+  std::printf("%-5s %-40s %10s %10s %7s %7s  %s\n", "order", "file", "size", "checkpoint", "records",
+              "events", "state");
   int order = 0;
   for (const CacheFile &f : files) {
     const std::string pos = f.renamedCorrupt ? "-" : std::to_string(++order);
@@ -329,7 +330,8 @@ int verify(const Target &t) {
     if (f.openProblem.empty() && !f.checkpointProblem.empty()) problems.emplace_back(0, f.checkpointProblem);
     if (f.all.badOffset != -1) {
       std::string p = f.all.problem;
-      if (f.checkpointProblem.empty() && f.all.badOffset < f.checkpoint) p += " (before the checkpoint: already delivered)";
+      if (f.checkpointProblem.empty() && f.all.badOffset < f.checkpoint)
+        p += " (before the checkpoint: already delivered)";
       problems.emplace_back(f.all.badOffset, p);
     }
     std::string line = f.name + ": ";
@@ -339,11 +341,12 @@ int verify(const Target &t) {
     } else {
       ++bad;
       for (std::size_t i = 0; i < problems.size(); ++i)
-        line += std::string(i == 0 ? "BAD at offset " : "; BAD at offset ") + std::to_string(problems[i].first) +
-                ": " + problems[i].second;
+        line += std::string(i == 0 ? "BAD at offset " : "; BAD at offset ") +
+                std::to_string(problems[i].first) + ": " + problems[i].second;
       if (f.openProblem.empty())
-        line += "; " + plural(f.all.records.size(), "good record") + " before " +
-                (f.all.badOffset != -1 ? "offset " + std::to_string(f.all.badOffset) : std::string("the end"));
+        line +=
+            "; " + plural(f.all.records.size(), "good record") + " before " +
+            (f.all.badOffset != -1 ? "offset " + std::to_string(f.all.badOffset) : std::string("the end"));
     }
     if (f.renamedCorrupt) line += " (renamed as corrupt)";
     std::printf("%s\n", line.c_str());
@@ -361,7 +364,8 @@ void printEvents(const std::string &text) {
     while (next != std::string::npos && next + 16 < text.size() && text[next + 16] != ' ' &&
            text[next + 16] != '>' && text[next + 16] != '/')
       next = text.find("<CommonBaseEvent", next + 1);
-    std::printf("%s\n", text.substr(start, next == std::string::npos ? std::string::npos : next - start).c_str());
+    std::printf("%s\n",
+                text.substr(start, next == std::string::npos ? std::string::npos : next - start).c_str());
     if (next == std::string::npos) break;
     start = next;
   }
@@ -396,7 +400,8 @@ int dump(const Target &t, long only) {
         return 2;
       }
       std::printf("<!-- %s record %ld at offset %ld: %d event%s%s -->\n", f.name.c_str(), index, r.offset,
-                  r.numEvents, r.numEvents == 1 ? "" : "s", r.offset < f.checkpoint ? ", already delivered" : "");
+                  r.numEvents, r.numEvents == 1 ? "" : "s",
+                  r.offset < f.checkpoint ? ", already delivered" : "");
       printEvents(rec.dataBuf);
     }
     if (only > 0 && index < only) {
@@ -420,7 +425,8 @@ int main(int argc, char **argv) {
   const std::string command = argv[1];
   Target t;
   if (!resolve(argv[2], t)) {
-    std::fprintf(stderr, "velm-cache: %s is neither a cache directory, a diskCachePath nor a file\n", argv[2]);
+    std::fprintf(stderr, "velm-cache: %s is neither a cache directory, a diskCachePath nor a file\n",
+                 argv[2]);
     return 2;
   }
   if (command == "list" && argc == 3) return list(t);

@@ -49,25 +49,26 @@ struct Options {
 
 [[noreturn]] void usage(const std::string &problem = {}) {
   if (!problem.empty()) std::fprintf(stderr, "velm-send: %s\n", problem.c_str());
-  std::fprintf(stderr,
-               "usage: velm-send --url URL --type TYPE [options] [name=value ...]\n"
-               "       velm-send --url URL [--type TYPE] [options] --file EVENTS.jsonl\n"
-               "options:\n"
-               "  --key-store FILE             HTTPS: PKCS#12 store with the CAs to trust (and a client identity)\n"
-               "  --store-password-file FILE   HTTPS: the store's password, on the first line\n"
-               "  --user U --password P        HTTP basic authentication\n"
-               "  --timeout SECONDS            how long to wait for the service per event (default 60)\n"
-               "  --error-log FILE             keep the library's error log there (default: a temporary file)\n"
-               "  -q                           print only failures and the last line\n"
-               "elements:\n"
-               "  name=value            a string element; a dotted name is a sub-element (a.b=v)\n"
-               "  record.field=value    a field of an info record, e.g. outcome.result=SUCCESSFUL,\n"
-               "                        userInfo.registryUserName=jdoe, resourceInfo.nameInApp=/payroll;\n"
-               "                        list fields take commas: permissionInfo.checked=read,write\n"
-               "  startTime=now         date-time elements take \"now\" or seconds since 1970 (with .micro)\n"
-               "  sourceComponentId and outcome get defaults (this host, velm-send; SUCCESSFUL) when not given.\n"
-               "  Each line of EVENTS.jsonl is one flat JSON object of the same names; \"type\" gives the event\n"
-               "  type (else --type).\n");
+  std::fprintf(
+      stderr,
+      "usage: velm-send --url URL --type TYPE [options] [name=value ...]\n"
+      "       velm-send --url URL [--type TYPE] [options] --file EVENTS.jsonl\n"
+      "options:\n"
+      "  --key-store FILE             HTTPS: PKCS#12 store with the CAs to trust (and a client identity)\n"
+      "  --store-password-file FILE   HTTPS: the store's password, on the first line\n"
+      "  --user U --password P        HTTP basic authentication\n"
+      "  --timeout SECONDS            how long to wait for the service per event (default 60)\n"
+      "  --error-log FILE             keep the library's error log there (default: a temporary file)\n"
+      "  -q                           print only failures and the last line\n"
+      "elements:\n"
+      "  name=value            a string element; a dotted name is a sub-element (a.b=v)\n"
+      "  record.field=value    a field of an info record, e.g. outcome.result=SUCCESSFUL,\n"
+      "                        userInfo.registryUserName=jdoe, resourceInfo.nameInApp=/payroll;\n"
+      "                        list fields take commas: permissionInfo.checked=read,write\n"
+      "  startTime=now         date-time elements take \"now\" or seconds since 1970 (with .micro)\n"
+      "  sourceComponentId and outcome get defaults (this host, velm-send; SUCCESSFUL) when not given.\n"
+      "  Each line of EVENTS.jsonl is one flat JSON object of the same names; \"type\" gives the event\n"
+      "  type (else --type).\n");
   std::exit(2);
 }
 
@@ -192,7 +193,8 @@ struct RecordKind {
 // copyFlag 0 a failed add leaves the record with the caller).
 template <typename R>
 VELM_AuditElement *adopt(VELM_AuditClientContext *ctx, R *record, VELM_result *r,
-                         VELM_AuditElement *(*addFn)(VELM_AuditEvent *, const char *, R *, int, VELM_result *),
+                         VELM_AuditElement *(*addFn)(VELM_AuditEvent *, const char *, R *, int,
+                                                     VELM_result *),
                          int (*deleteFn)(VELM_AuditClientContext *, R *, VELM_result *), VELM_AuditEvent *ev,
                          const std::string &name) {
   if (record == nullptr) return nullptr;
@@ -212,11 +214,11 @@ const std::map<std::string, RecordKind> &recordKinds() {
       [](VELM_AuditClientContext *ctx, VELM_AuditEvent *ev, const std::string &name, const Fields &f,
          VELM_result *r) {
         return adopt(ctx,
-                     VELM_ComponentId_Create(ctx, field(f, "location"), field(f, "locationType"),
-                                             field(f, "application"), field(f, "executionEnvironment"),
-                                             field(f, "component"), field(f, "componentType"),
-                                             field(f, "componentIdType"), field(f, "subcomponent"),
-                                             field(f, "instanceId"), field(f, "processId"), field(f, "threadId"), r),
+                     VELM_ComponentId_Create(
+                         ctx, field(f, "location"), field(f, "locationType"), field(f, "application"),
+                         field(f, "executionEnvironment"), field(f, "component"), field(f, "componentType"),
+                         field(f, "componentIdType"), field(f, "subcomponent"), field(f, "instanceId"),
+                         field(f, "processId"), field(f, "threadId"), r),
                      r, VELM_AuditEvent_AddComponentIdElement, VELM_ComponentId_Delete, ev, name);
       }};
   static const RecordKind outcome{
@@ -229,8 +231,8 @@ const std::map<std::string, RecordKind> &recordKinds() {
                      r, VELM_AuditEvent_AddOutcomeElement, VELM_Outcome_Delete, ev, name);
       }};
   static const RecordKind userInfo{
-      {"registryUserName", "appUserName", "uniqueId", "callerList", "domain", "realm", "location", "locationType",
-       "sessionId"},
+      {"registryUserName", "appUserName", "uniqueId", "callerList", "domain", "realm", "location",
+       "locationType", "sessionId"},
       [](VELM_AuditClientContext *ctx, VELM_AuditEvent *ev, const std::string &name, const Fields &f,
          VELM_result *r) {
         StringList callers(field(f, "callerList"));
@@ -263,10 +265,11 @@ const std::map<std::string, RecordKind> &recordKinds() {
       {"url", "method", "responseCode", "requestHeaders", "responseHeaders"},
       [](VELM_AuditClientContext *ctx, VELM_AuditEvent *ev, const std::string &name, const Fields &f,
          VELM_result *r) {
-        return adopt(ctx,
-                     VELM_HTTPURLInfo_Create(ctx, field(f, "url"), field(f, "method"), intField(f, "responseCode"),
-                                             field(f, "requestHeaders"), field(f, "responseHeaders"), r),
-                     r, VELM_AuditEvent_AddHTTPURLInfoElement, VELM_HTTPURLInfo_Delete, ev, name);
+        return adopt(
+            ctx,
+            VELM_HTTPURLInfo_Create(ctx, field(f, "url"), field(f, "method"), intField(f, "responseCode"),
+                                    field(f, "requestHeaders"), field(f, "responseHeaders"), r),
+            r, VELM_AuditEvent_AddHTTPURLInfoElement, VELM_HTTPURLInfo_Delete, ev, name);
       }};
   static const RecordKind workItemInfo{
       {"id", "type"},
@@ -291,18 +294,24 @@ const std::map<std::string, RecordKind> &recordKinds() {
         StringList checked(field(f, "checked")), granted(field(f, "granted")), denied(field(f, "denied")),
             rolesChecked(field(f, "J2EERolesChecked")), rolesGranted(field(f, "J2EERolesGranted"));
         return adopt(ctx,
-                     VELM_PermissionInfo_Create(ctx, checked.get(), granted.get(), denied.get(), rolesChecked.get(),
-                                                rolesGranted.get(), r),
+                     VELM_PermissionInfo_Create(ctx, checked.get(), granted.get(), denied.get(),
+                                                rolesChecked.get(), rolesGranted.get(), r),
                      r, VELM_AuditEvent_AddPermissionInfoElement, VELM_PermissionInfo_Delete, ev, name);
       }};
   // Element names of the predefined event types whose value is one of these records.
   static const std::map<std::string, RecordKind> kinds = {
-      {"sourceComponentId", componentId}, {"reporterComponentId", componentId},
-      {"outcome", outcome},               {"userInfo", userInfo},
-      {"resourceInfo", resourceInfo},     {"registryInfo", registryInfo},
-      {"targetUserRegistryInfo", registryInfo}, {"httpURLInfo", httpURLInfo},
-      {"workItemInfo", workItemInfo},     {"provisioningInfo", provisioningInfo},
-      {"provisioningTargetInfo", provisioningInfo}, {"permissionInfo", permissionInfo},
+      {"sourceComponentId", componentId},
+      {"reporterComponentId", componentId},
+      {"outcome", outcome},
+      {"userInfo", userInfo},
+      {"resourceInfo", resourceInfo},
+      {"registryInfo", registryInfo},
+      {"targetUserRegistryInfo", registryInfo},
+      {"httpURLInfo", httpURLInfo},
+      {"workItemInfo", workItemInfo},
+      {"provisioningInfo", provisioningInfo},
+      {"provisioningTargetInfo", provisioningInfo},
+      {"permissionInfo", permissionInfo},
   };
   return kinds;
 }
@@ -315,7 +324,7 @@ bool isDateTime(const std::string &name) {
 }
 
 struct timeval parseTime(const std::string &name, const std::string &v) {
-  struct timeval tv{};
+  struct timeval tv {};
   if (v == "now") {
     gettimeofday(&tv, nullptr);
     return tv;
@@ -373,9 +382,9 @@ VELM_AuditEvent *buildEvent(VELM_AuditClientContext *ctx, const EventSpec &spec)
   // The two records every event type requires, so that a connection test
   // needs no more than a type.
   if (records.count("sourceComponentId") == 0)
-    records["sourceComponentId"] = {{"location", hostName()},   {"locationType", "Hostname"},
+    records["sourceComponentId"] = {{"location", hostName()},     {"locationType", "Hostname"},
                                     {"application", "velm-send"}, {"component", "velm-send"},
-                                    {"componentType", "Tool"},  {"componentIdType", "ProductName"},
+                                    {"componentType", "Tool"},    {"componentIdType", "ProductName"},
                                     {"subcomponent", "cli"}};
   if (records.count("outcome") == 0) records["outcome"] = {{"result", "SUCCESSFUL"}};
 
@@ -503,7 +512,8 @@ Outcome sendOne(Session &s, const EventSpec &spec, int timeout, std::string &why
 }
 
 // One flat JSON object as an event.
-EventSpec specFromJson(const std::vector<std::pair<std::string, std::string>> &members, const std::string &type) {
+EventSpec specFromJson(const std::vector<std::pair<std::string, std::string>> &members,
+                       const std::string &type) {
   EventSpec spec;
   spec.type = type;
   for (const auto &[k, v] : members) {
