@@ -23,23 +23,29 @@ static VELM_AuditEvent *keyRotated(VELM_AuditClientContext *ctx, VELM_result *r)
   VELM_ComponentId *source =
       VELM_ComponentId_Create(ctx, "app01.example.com", "FQHostname", "PayrollApp", NULL, "keys", "Service",
                               "ProductName", "rotation", NULL, NULL, NULL, r);
-  VELM_Outcome *outcome = VELM_Outcome_Create(ctx, "SUCCESSFUL", 0, 0, NULL, r);
-  /* With copyFlag 0 an added record belongs to the event; one not added is still ours. */
-  VELM_AuditElement *sourceAdded =
-      source != NULL ? VELM_AuditEvent_AddComponentIdElement(ev, "sourceComponentId", source, 0, r) : NULL;
-  VELM_AuditElement *outcomeAdded =
-      outcome != NULL ? VELM_AuditEvent_AddOutcomeElement(ev, "outcome", outcome, 0, r) : NULL;
-  int ok = sourceAdded != NULL && outcomeAdded != NULL &&
+  VELM_Outcome *outcome = source != NULL ? VELM_Outcome_Create(ctx, "SUCCESSFUL", 0, 0, NULL, r) : NULL;
+  /* Each step runs only when the ones before it worked, so r holds the reasons of the failed one. */
+  int ok = outcome != NULL &&
+           VELM_AuditEvent_AddComponentIdElement(ev, "sourceComponentId", source, 1, r) != NULL &&
+           VELM_AuditEvent_AddOutcomeElement(ev, "outcome", outcome, 1, r) != NULL &&
            VELM_AuditEvent_AddStringElement(ev, "keyLabel", "payroll-signing-2026", 1, r) != NULL &&
            VELM_AuditEvent_AddStringElement(ev, "location", "keys.example.com", 1, r) != NULL &&
            VELM_AuditEvent_AddStringElement(ev, "locationType", "FQHostname", 1, r) != NULL &&
            VELM_AuditEvent_AddStringElement(ev, "action", "rotate", 1, r) != NULL;
+  /* copyFlag 1: the event keeps copies of the records, so ours go now. */
   VELM_result ignored = {0, 0, NULL};
-  if (source != NULL && sourceAdded == NULL) VELM_ComponentId_Delete(ctx, source, &ignored);
-  if (outcome != NULL && outcomeAdded == NULL) VELM_Outcome_Delete(ctx, outcome, &ignored);
+  if (source != NULL) VELM_ComponentId_Delete(ctx, source, &ignored);
+  if (outcome != NULL) VELM_Outcome_Delete(ctx, outcome, &ignored);
   if (!ok) VELM_AuditEvent_Delete(ev, &ignored);
   VELM_Result_Clean(&ignored);
   return ok ? ev : NULL;
+}
+
+/* Prints what a call that worked still had to say, and clears the record:
+ * every call resets it on entry without releasing what it held. */
+static void notes(VELM_result *r) {
+  for (int i = 0; i < r->numErrors; i++) fprintf(stderr, "note: %s\n", r->errors[i].message);
+  VELM_Result_Clean(r);
 }
 
 int main(int argc, char **argv) {
@@ -60,6 +66,7 @@ int main(int argc, char **argv) {
   };
   VELM_AuditClientContext *ctx = VELM_AuditClientContext_Create(props, &r);
   if (ctx == NULL) return fail("context", &r);
+  notes(&r);
   VELM_AuditClient *client = VELM_AuditClient_Create(ctx, &r);
   if (client == NULL) {
     int rc = fail("client", &r);
@@ -67,6 +74,7 @@ int main(int argc, char **argv) {
     VELM_Result_Clean(&r);
     return rc;
   }
+  notes(&r); /* say, the service did not answer yet: events wait in the cache */
 
   int rc = 0;
   VELM_AuditEvent *ev = keyRotated(ctx, &r);
@@ -80,7 +88,7 @@ int main(int argc, char **argv) {
 
   /* Delivers (or caches) what is queued, then stops the client's threads. */
   if (VELM_AuditClient_Delete(client, &r) != 0) rc = fail("client deletion", &r);
-  VELM_Result_Clean(&r);
+  notes(&r);
   VELM_AuditClientContext_Delete(ctx, &r);
   VELM_Result_Clean(&r);
   return rc;

@@ -520,6 +520,7 @@ int main(int argc, char **argv) {
     stopSinkProcess();
     return 2;
   }
+  printResult("context");
   client = VELM_AuditClient_Create(ctx, &res);
   if (client == NULL) {
     printResult("client");
@@ -643,7 +644,20 @@ int main(int argc, char **argv) {
   printf("  trace:               %s\n", traceFile);
   printf("  error log:           %s\n", errorFile);
   printf("  received events:     %s\n", eventsFile);
+  if (clean && lost == 0) {
+    nftw(workDir, removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+    printf("  (--clean: %s removed)\n", workDir);
+  }
   printf("lost: %ld\n", lost);
-  if (clean && lost == 0) nftw(workDir, removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+  free(senders);
+  free(keyStore);
+  free(stash);
+  free(certs);
+  free(cachePath);
+  free(cacheDir);
+  free(errorFile);
+  free(traceFile);
+  free(eventsFile);
+  free(workDir);
   return lost == 0 ? 0 : 1;
 }

@@ -618,6 +618,7 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "velm-send: settings refused: %s\n", messages(r).c_str());
     return 3;
   }
+  VELM_Result_Clean(&r);  // warnings of a context that was made (every call resets r without freeing it)
   s.client = VELM_AuditClient_Create(s.ctx, &r);
   if (s.client == nullptr) {
     std::fprintf(stderr, "velm-send: cannot reach %s: %s\n", o.url.c_str(), messages(r).c_str());
