@@ -630,10 +630,11 @@ int main(int argc, char **argv) {
   printf("  delivered:           %ld\n", t.delivered);
   printf("  cached and resent:   %llu cached, %lld resent (cache peaked at %d files, %lld bytes)\n",
          (unsigned long long)st.eventsCached, resent, peakFiles, peakBytes);
-  printf(
-      "  cache files left:    %d (%d with records still to send; the next run on the same cache sends "
-      "them)\n",
-      after.files, after.undrained);
+  if (after.undrained == 0)
+    printf("  cache files left:    %d (nothing in them left to send)\n", after.files);
+  else
+    printf("  cache files left:    %d (%d with records to send; the next run on this cache sends them)\n",
+           after.files, after.undrained);
   printf("  duplicates:          %ld\n", t.duplicates);
   printf("  discarded:           %llu\n", (unsigned long long)st.eventsDiscarded);
   if (t.foreign > 0) printf("  unknown ids received: %ld\n", t.foreign);
