@@ -53,6 +53,30 @@ long parseDecimal(const char *text, int width) {
   return v;
 }
 
+const char *checkRecordHeader(const char *hdr, long room, long &dataSize, long &compSize, int32_t &numEvents) {
+  dataSize = parseDecimal(hdr + 4, 10);
+  compSize = parseDecimal(hdr + 15, 10);
+  numEvents = static_cast<int32_t>(parseDecimal(hdr + 26, 5));
+  if (std::memcmp(hdr, "Xrec", 4) != 0) return "bad signature";
+  // Damaged sizes must not turn into huge allocations: the compressor never
+  // expands more than kMaxInflateRatio times.
+  if (dataSize > (compSize + 1) * kMaxInflateRatio || dataSize >= INT32_MAX) return "impossible sizes";
+  if (compSize > room) return "payload cut short";
+  return nullptr;
+}
+
+int uncompressRecord(cacheRecord &rec, long dataSize) {
+  unsigned long len = static_cast<unsigned long>(dataSize);
+  rec.dataBuf.assign(static_cast<std::size_t>(dataSize) + 1, '\0');
+  const int rc = zvelm_uncompress(reinterpret_cast<unsigned char *>(rec.dataBuf.data()), &len,
+                                  reinterpret_cast<const unsigned char *>(rec.compBuf.data()),
+                                  static_cast<unsigned long>(rec.compSize));
+  if (rc != 0) return rc;
+  rec.dataBuf.resize(len);
+  rec.dataSize = static_cast<uint32_t>(len);
+  return 0;
+}
+
 int seekToNextEvent(VELM_AuditClientContext *context, FILE *file, VELM_result *result) {
   VELM_ENTRY_EXIT(context);
   auto seekFailed = [&](int e) {
@@ -224,23 +248,17 @@ int getEventRec(VELM_AuditClientContext *context, cacheFileInfo *f, FILE *&file,
     return -1;
   }
 
-  if (std::memcmp(hdr, "Xrec", 4) != 0) {
-    VELM_FLOW(context, "FLOW: header record signature is wrong");
-    return corrupt(kRecCorrupt);
-  }
-  const long dataSize = parseDecimal(hdr + 4, 10);
-  const long compSize = parseDecimal(hdr + 15, 10);
-  rec.numEvents = static_cast<int32_t>(parseDecimal(hdr + 26, 5));
-  VELM_FLOW(context, "FLOW: hdr rec signature is correct, compSize = %d, #events = %d", compSize, rec.numEvents);
-  // Damaged sizes must not turn into huge allocations: a record lies wholly
-  // below currSize (the writer counts a record only once it is on disk), and
-  // the compressor never expands more than kMaxInflateRatio times.
+  // A record lies wholly below currSize: the writer counts a record only
+  // once it is on disk.
   const long room = static_cast<long>(loadFlag(f->currSize)) - o - kRecordHeaderSize;
-  if (compSize > room || dataSize > (compSize + 1) * kMaxInflateRatio || dataSize >= INT32_MAX) {
-    VELM_FLOW(context, "FLOW: record sizes are not possible: dataSize = %d, compSize = %d, room = %d", dataSize,
-              compSize, room);
+  long dataSize = 0;
+  long compSize = 0;
+  if (const char *wrong = checkRecordHeader(hdr, room, dataSize, compSize, rec.numEvents)) {
+    VELM_FLOW(context, "FLOW: header record at %d: %s (dataSize = %d, compSize = %d, room = %d)", o, wrong,
+              dataSize, compSize, room);
     return corrupt(kRecCorrupt);
   }
+  VELM_FLOW(context, "FLOW: hdr rec signature is correct, compSize = %d, #events = %d", compSize, rec.numEvents);
   rec.compSize = static_cast<int32_t>(compSize);
   try {
     rec.compBuf.resize(static_cast<std::size_t>(compSize) + 1);
@@ -272,27 +290,22 @@ int getEventRec(VELM_AuditClientContext *context, cacheFileInfo *f, FILE *&file,
     std::clearerr(file);
     VELM_FLOW(context, "FLOW: read header rec, then end of file reached");
   }
-  unsigned long len = static_cast<unsigned long>(dataSize);
+  int rc = 0;
   try {
-    rec.dataBuf.assign(static_cast<std::size_t>(dataSize) + 1, '\0');
+    rc = uncompressRecord(rec, dataSize);
   } catch (const std::bad_alloc &) {
     VELM_RECORD(context, result, 1);
     VELM_TRACE_ERROR(context, "ERROR: cannot malloc");
     rec.status = kRecNoMemory;
     return -1;
   }
-  const int rc = zvelm_uncompress(reinterpret_cast<unsigned char *>(rec.dataBuf.data()), &len,
-                                  reinterpret_cast<const unsigned char *>(rec.compBuf.data()),
-                                  static_cast<unsigned long>(compSize));
   if (rc != 0) {
     VELM_RECORD(context, result, 46, rc);
     VELM_TRACE_ERROR(context, "ERROR on uncompress call: %d", rc);
     return corrupt(kRecUncompressFailed);
   }
-  rec.dataBuf.resize(len);
-  rec.dataSize = static_cast<uint32_t>(len);
   VELM_FLOW(context, "FLOW: uncompressed data record from %s w %d events, size = %d", f->fileName, rec.numEvents,
-            static_cast<long>(len));
+            static_cast<long>(rec.dataSize));
   rec.status = kRecOk;
   return 0;
 }

@@ -75,6 +75,16 @@ inline constexpr int kRecCorrupt = 4;
 inline constexpr int kRecNoMemory = 5;
 inline constexpr int kRecUncompressFailed = 6;
 
+// The checks every reader makes of a record header, apart from I/O: the
+// signature, and sizes a writer could have produced with the payload lying
+// wholly within room bytes after the header. Null with the sizes filled in,
+// or what is wrong ("bad signature", "impossible sizes", "payload cut short").
+const char *checkRecordHeader(const char *hdr, long room, long &dataSize, long &compSize, int32_t &numEvents);
+// Uncompresses rec.compBuf (rec.compSize bytes) into rec.dataBuf, which ends
+// up dataSize bytes at most; sets rec.dataSize. The compressor's code: 0 on
+// success. Throws std::bad_alloc.
+int uncompressRecord(cacheRecord &rec, long dataSize);
+
 // 0 positioned at the checkpoint; -1 nothing to drain (a file cut inside its
 // checkpoint); -2 the checkpoint lies outside the file (before the first
 // record or past its end), which makes the file corrupt rather than drained;
