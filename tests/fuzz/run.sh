@@ -17,8 +17,10 @@ for f in tests/fuzz/*_fuzz.cc; do
 done
 harnesses=("${@:-${all[@]}}")
 dir="$PWD/build-fuzz"  # absolute: harnesses work in a scratch directory of their own
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELM_BUILD_FUZZ=ON \
-  -DVELM_BUILD_TESTS=OFF -DVELM_BUILD_BENCH=OFF >/dev/null
+  -DVELM_BUILD_TESTS=OFF -DVELM_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
 targets=()
 for n in "${harnesses[@]}"; do targets+=("fuzz_$n"); done
 cmake --build "$dir" -j"$(nproc)" --target "${targets[@]}"
