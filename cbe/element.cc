@@ -26,7 +26,6 @@
 #include <memory>
 #include <mutex>
 #include <new>
-#include <source_location>
 #include <string>
 #include <vector>
 
@@ -367,7 +366,7 @@ void reportNoMemory(VELM_AuditClientContext *context, VELM_result *result, const
 // Runs body and turns whatever escapes it into a message and fail.
 template <typename R, typename F>
 R guarded(VELM_AuditClientContext *context, VELM_result *result, const Op &op, R fail, F &&body,
-          int line = static_cast<int>(std::source_location::current().line())) {
+          int line = __builtin_LINE()) {  // the caller's line, as source_location would give
   try {
     return body();
   } catch (const x::OutOfMemoryException &) {
