@@ -3,6 +3,8 @@
 // back from a batch string to a batch.
 #pragma once
 
+#include <string>
+
 #include "cbe/cbe_types.h"
 #include "velm.h"
 
@@ -11,6 +13,16 @@ namespace velm {
 // The event's CBE XML as a new heap string (free with VELM_Free), or null
 // with the reasons in result. The event is only read.
 char *velmAuditEventToXMLString(VELM_AuditClientContext *context, VELM_AuditEvent *event, VELM_result *result);
+
+// The same text written directly, for the send and cache paths (a new heap
+// string, or null with the reasons in result).
+char *velmAuditEventToText(VELM_AuditClientContext *context, VELM_AuditEvent *event, VELM_result *result);
+// The same text appended to out. 0, or -1 with out unchanged.
+int appendEventText(VELM_AuditClientContext *context, VELM_AuditEvent *event, std::string &out,
+                    VELM_result *result);
+// Benchmark hook: the two functions above go through the DOM and its
+// serialiser instead of the direct writer. Off by default.
+void setDomConversion(bool on);
 
 // The texts of the batch joined in order with nothing between them, a new
 // heap string (empty for an empty batch), or null (message 9 "events" for a

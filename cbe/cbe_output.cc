@@ -1,0 +1,386 @@
+// The two outputs of the encoders: Xerces-C nodes, and the serialiser's
+// bytes written directly.
+#include "cbe/cbe_output.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "cbe/cbe_names.h"
+
+namespace velm::cbe {
+
+// ---- The DOM ---------------------------------------------------------------
+
+DomOutput::DomOutput(VELM_AuditClientContext *context, VELM_result *result, XmlDocument *doc, XmlElement *node)
+    : CbeOutput(context, result), doc_(doc), base_(node) {}
+
+DomOutput::DomOutput(VELM_AuditClientContext *context, VELM_result *result) : CbeOutput(context, result) {
+  doc_ = createDocument(context, kCommonBaseEvent, result);
+  if (doc_ == nullptr) return;
+  ownsDoc_ = true;
+  root_ = getRootElement(context, doc_, result);
+  base_ = root_;
+}
+
+DomOutput::~DomOutput() {
+  if (ownsDoc_) deleteDocument(context(), doc_, result());
+}
+
+XmlElement *DomOutput::release() {
+  ownsDoc_ = false;
+  return root_;
+}
+
+int DomOutput::open(const XMLCh *name, bool loose) {
+  XmlElement *e = createElement(context(), doc_, name, result());
+  if (e == nullptr) return -1;
+  frames_.push_back({e, loose});
+  return 0;
+}
+
+int DomOutput::close(int slot) {
+  const Frame f = frames_.back();
+  frames_.pop_back();
+  if (f.loose) {
+    if (slot != kSlotNone) slots_[slot] = f.node;
+    return 0;  // otherwise it stays in the document, attached nowhere
+  }
+  XmlElement *parent = current();
+  if (parent == nullptr) return 0;
+  return addElementToElement(context(), parent, f.node, result());
+}
+
+void DomOutput::drop() { frames_.pop_back(); }
+
+int DomOutput::attr(const XMLCh *name, const char *value) {
+  return setAttribute(context(), current(), name, value, result());
+}
+int DomOutput::attr(const XMLCh *name, const XMLCh *value) {
+  return setAttribute(context(), current(), name, value, result());
+}
+int DomOutput::text(const char *value) { return setElementData(context(), doc_, current(), value, result()); }
+int DomOutput::text(const XMLCh *value) { return setElementData(context(), doc_, current(), value, result()); }
+int DomOutput::rootAttr(const XMLCh *name, const char *value) {
+  return setAttribute(context(), root_, name, value, result());
+}
+int DomOutput::rootAttr(const XMLCh *name, const XMLCh *value) {
+  return setAttribute(context(), root_, name, value, result());
+}
+
+int DomOutput::flushSlots() {
+  for (XmlElement *&e : slots_) {
+    if (e != nullptr && addElementToElement(context(), root_, e, result()) != 0) return -1;
+    e = nullptr;
+  }
+  return 0;
+}
+
+// ---- The direct writer --------------------------------------------------------
+
+namespace {
+
+// What an ASCII byte needs in text (T) and in attribute values (A):
+// 0 as it is, 1 an escape, 2 it cannot be serialised.
+struct Classes {
+  unsigned char text[128];
+  unsigned char attr[128];
+  constexpr Classes() : text(), attr() {
+    for (int c = 0; c < 32; ++c) text[c] = attr[c] = 2;
+    text['\t'] = text['\n'] = 0;
+    text['\r'] = text['&'] = text['<'] = text['>'] = 1;
+    attr['\t'] = attr['\n'] = attr['\r'] = attr['&'] = attr['<'] = attr['"'] = 1;
+  }
+};
+constexpr Classes kClasses;
+
+const char *escapeOf(unsigned char c) {
+  switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '"': return "&quot;";
+    case '\t': return "&#x9;";
+    case '\n': return "&#xA;";
+    default: return "&#xD;";
+  }
+}
+
+// Appends value escaped to out. Returns false for text that is not strict
+// UTF-8; bad tells whether it holds a character XML cannot carry (written
+// as it is: the event fails anyway).
+bool appendEscaped(std::string &out, const char *value, bool inAttr, bool &bad) {
+  const unsigned char *table = inAttr ? kClasses.attr : kClasses.text;
+  const auto *p = reinterpret_cast<const unsigned char *>(value);
+  const unsigned char *run = p;
+  for (;;) {
+    const unsigned char c = *p;
+    if (c == 0) break;
+    if (c < 0x80) {
+      if (table[c] == 0) {
+        ++p;
+        continue;
+      }
+      out.append(reinterpret_cast<const char *>(run), p - run);
+      if (table[c] == 1) {
+        out += escapeOf(c);
+      } else {
+        bad = true;
+        out += static_cast<char>(c);
+      }
+      run = ++p;
+      continue;
+    }
+    // A multi-byte sequence: the shortest form only, no surrogates, nothing
+    // past U+10FFFF.
+    int n;
+    uint32_t cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+      n = 2;
+      cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      n = 3;
+      cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      n = 4;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    for (int i = 1; i < n; ++i) {
+      if ((p[i] & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    if ((n == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+      return false;
+    if (cp == 0xFFFE || cp == 0xFFFF) bad = true;
+    p += n;
+  }
+  out.append(reinterpret_cast<const char *>(run), p - run);
+  return true;
+}
+
+// The encoders' names and fixed values are ASCII.
+void appendAscii(std::string &out, const XMLCh *text) {
+  for (; *text != 0; ++text) out += static_cast<char>(*text);
+}
+
+int compareNames(const XMLCh *a, const XMLCh *b) {
+  while (*a != 0 && *a == *b) {
+    ++a;
+    ++b;
+  }
+  return static_cast<int>(*a) - static_cast<int>(*b);
+}
+
+}  // namespace
+
+TextOutput &TextOutput::forThread() {
+  thread_local TextOutput out;
+  return out;
+}
+
+void TextOutput::reset(VELM_AuditClientContext *context, VELM_result *result) {
+  bind(context, result);
+  body_.clear();
+  for (Buffer &b : slots_) b.clear();
+  std::fill(std::begin(slotSet_), std::end(slotSet_), false);
+  looseDepth_ = 0;
+  frames_.clear();
+  attrs_.clear();
+  rootAttrs_.clear();
+  attrText_.clear();
+  rootAttrText_.clear();
+}
+
+TextOutput::Buffer *TextOutput::target() { return frames_.empty() ? &body_ : frames_.back().buf; }
+
+void TextOutput::writeAttrs(Buffer &b, std::size_t first, std::size_t last) {
+  // The serialiser writes attributes sorted by name.
+  std::sort(attrs_.begin() + static_cast<std::ptrdiff_t>(first), attrs_.begin() + static_cast<std::ptrdiff_t>(last),
+            [](const Attr &x, const Attr &y) { return compareNames(x.name, y.name) < 0; });
+  for (std::size_t i = first; i < last; ++i) {
+    const Attr &a = attrs_[i];
+    b.s += ' ';
+    appendAscii(b.s, a.name);
+    b.s += "=\"";
+    if (a.bad && b.bad == kNone) b.bad = b.s.size();
+    b.s.append(attrText_, a.begin, a.end - a.begin);
+    b.s += '"';
+  }
+}
+
+void TextOutput::startTag(Frame &f) {
+  if (f.started) return;
+  Buffer &b = *f.buf;
+  b.s += '<';
+  appendAscii(b.s, f.name);
+  writeAttrs(b, f.firstAttr, attrs_.size());
+  attrs_.resize(f.firstAttr);
+  attrText_.resize(f.attrTextMark);
+  f.started = true;
+}
+
+int TextOutput::open(const XMLCh *name, bool loose) {
+  Buffer *buf;
+  int depth = 0;
+  if (loose) {
+    if (static_cast<std::size_t>(looseDepth_) >= loose_.size()) loose_.emplace_back();
+    buf = &loose_[static_cast<std::size_t>(looseDepth_)];
+    buf->clear();
+    depth = ++looseDepth_;
+  } else {
+    if (!frames_.empty()) {
+      Frame &parent = frames_.back();
+      startTag(parent);
+      if (!parent.hasContent) parent.buf->s += '>';
+      parent.hasContent = true;
+    }
+    buf = target();
+  }
+  frames_.push_back({name, buf, buf->s.size(), attrs_.size(), attrText_.size(), false, false, depth});
+  return 0;
+}
+
+int TextOutput::close(int slot) {
+  Frame &f = frames_.back();
+  Buffer &b = *f.buf;
+  if (!f.started) startTag(f);
+  if (f.hasContent) {
+    b.s += "</";
+    appendAscii(b.s, f.name);
+    b.s += '>';
+  } else {
+    b.s += "/>";
+  }
+  const bool loose = f.looseDepth != 0;
+  frames_.pop_back();
+  if (loose) {
+    --looseDepth_;
+    if (slot != kSlotNone) {
+      std::swap(slots_[slot], loose_[static_cast<std::size_t>(looseDepth_)]);
+      slotSet_[slot] = true;
+    }
+  }
+  return 0;
+}
+
+void TextOutput::drop() {
+  Frame &f = frames_.back();
+  f.buf->truncate(f.mark);
+  if (!f.started) {
+    attrs_.resize(f.firstAttr);
+    attrText_.resize(f.attrTextMark);
+  }
+  if (f.looseDepth != 0) --looseDepth_;
+  frames_.pop_back();
+}
+
+int TextOutput::addAttr(std::vector<Attr> &list, std::string &text, std::size_t first, const XMLCh *name,
+                        const char *value, const XMLCh *value16) {
+  const std::size_t begin = text.size();
+  bool bad = false;
+  if (value16 != nullptr) {
+    appendAscii(text, value16);
+  } else if (!appendEscaped(text, value, true, bad)) {
+    text.resize(begin);
+    recordRefusedText(context(), result(), "setAttribute()", utf8Refusal(value));
+    return -1;
+  }
+  // A second value for a name replaces the first.
+  for (std::size_t i = first; i < list.size(); ++i) {
+    if (compareNames(list[i].name, name) == 0) {
+      list[i] = {name, begin, text.size(), bad};
+      return 0;
+    }
+  }
+  list.push_back({name, begin, text.size(), bad});
+  return 0;
+}
+
+int TextOutput::attr(const XMLCh *name, const char *value) {
+  if (value == nullptr) return -1;
+  return addAttr(attrs_, attrText_, frames_.back().firstAttr, name, value, nullptr);
+}
+
+int TextOutput::attr(const XMLCh *name, const XMLCh *value) {
+  return addAttr(attrs_, attrText_, frames_.back().firstAttr, name, nullptr, value);
+}
+
+int TextOutput::text(const char *value) {
+  if (value == nullptr) return -1;
+  Frame &f = frames_.back();
+  Buffer &b = *f.buf;
+  startTag(f);
+  if (!f.hasContent) b.s += '>';
+  bool bad = false;
+  const std::size_t at = b.s.size();
+  if (!appendEscaped(b.s, value, false, bad)) {
+    // Nothing of the refused text stays. The start tag is written; the
+    // encoders add no attributes after text, so it can stay open.
+    b.s.resize(f.hasContent ? at : at - 1);
+    recordRefusedText(context(), result(), "setElementData()", utf8Refusal(value));
+    return -1;
+  }
+  if (bad && b.bad == kNone) b.bad = at;
+  f.hasContent = true;
+  return 0;
+}
+
+int TextOutput::text(const XMLCh *value) {
+  Frame &f = frames_.back();
+  Buffer &b = *f.buf;
+  startTag(f);
+  if (!f.hasContent) b.s += '>';
+  appendAscii(b.s, value);
+  f.hasContent = true;
+  return 0;
+}
+
+int TextOutput::rootAttr(const XMLCh *name, const char *value) {
+  if (value == nullptr) return -1;
+  return addAttr(rootAttrs_, rootAttrText_, 0, name, value, nullptr);
+}
+
+int TextOutput::rootAttr(const XMLCh *name, const XMLCh *value) {
+  return addAttr(rootAttrs_, rootAttrText_, 0, name, nullptr, value);
+}
+
+int TextOutput::flushSlots() {
+  for (int i = 0; i < 4; ++i) {
+    if (!slotSet_[i]) continue;
+    body_.append(slots_[i]);
+    slots_[i].clear();
+    slotSet_[i] = false;
+  }
+  return 0;
+}
+
+int TextOutput::finish(std::string &out) {
+  bool bad = body_.bad != kNone;
+  for (const Attr &a : rootAttrs_) bad = bad || a.bad;
+  if (bad) {
+    recordNotSerializable(context(), result());
+    return -1;
+  }
+  std::sort(rootAttrs_.begin(), rootAttrs_.end(),
+            [](const Attr &x, const Attr &y) { return compareNames(x.name, y.name) < 0; });
+  out.reserve(out.size() + body_.s.size() + rootAttrText_.size() + 64 + rootAttrs_.size() * 20);
+  out += "<CommonBaseEvent";
+  for (const Attr &a : rootAttrs_) {
+    out += ' ';
+    appendAscii(out, a.name);
+    out += "=\"";
+    out.append(rootAttrText_, a.begin, a.end - a.begin);
+    out += '"';
+  }
+  if (body_.s.empty()) {
+    out += "/>";
+  } else {
+    out += '>';
+    out += body_.s;
+    out += "</CommonBaseEvent>";
+  }
+  return 0;
+}
+
+}  // namespace velm::cbe
