@@ -223,21 +223,30 @@ void TextOutput::startTag(Frame &f) {
 int TextOutput::open(const XMLCh *name, bool loose) {
   Buffer *buf;
   int depth = 0;
+  bool parentHadContent = false;
+  std::size_t mark;
   if (loose) {
     if (static_cast<std::size_t>(looseDepth_) >= loose_.size()) loose_.emplace_back();
     buf = &loose_[static_cast<std::size_t>(looseDepth_)];
     buf->clear();
     depth = ++looseDepth_;
+    mark = 0;
   } else {
+    buf = target();
     if (!frames_.empty()) {
       Frame &parent = frames_.back();
       startTag(parent);
-      if (!parent.hasContent) parent.buf->s += '>';
+      parentHadContent = parent.hasContent;
+      // A dropped child takes the parent's '>' with it, so that a parent
+      // left without content still ends in "/>".
+      mark = buf->s.size();
+      if (!parent.hasContent) buf->s += '>';
       parent.hasContent = true;
+    } else {
+      mark = buf->s.size();
     }
-    buf = target();
   }
-  frames_.push_back({name, buf, buf->s.size(), attrs_.size(), attrText_.size(), false, false, depth});
+  frames_.push_back({name, buf, mark, attrs_.size(), attrText_.size(), false, false, parentHadContent, depth});
   return 0;
 }
 
@@ -265,14 +274,18 @@ int TextOutput::close(int slot) {
 }
 
 void TextOutput::drop() {
-  Frame &f = frames_.back();
+  const Frame f = frames_.back();
   f.buf->truncate(f.mark);
   if (!f.started) {
     attrs_.resize(f.firstAttr);
     attrText_.resize(f.attrTextMark);
   }
-  if (f.looseDepth != 0) --looseDepth_;
   frames_.pop_back();
+  if (f.looseDepth != 0) {
+    --looseDepth_;
+  } else if (!frames_.empty()) {
+    frames_.back().hasContent = f.parentHadContent;
+  }
 }
 
 int TextOutput::addAttr(std::vector<Attr> &list, std::string &text, std::size_t first, const XMLCh *name,

@@ -181,6 +181,7 @@ class TextOutput final : public CbeOutput {
     std::size_t attrTextMark;
     bool started;            // start tag written
     bool hasContent;
+    bool parentHadContent;   // the parent's state before this child, for drop
     int looseDepth;          // for a loose element: its pool buffer
   };
 

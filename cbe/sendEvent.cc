@@ -2,6 +2,7 @@
 #include "cbe/sendEvent.h"
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -87,8 +88,13 @@ int leadingInteger(const char *text) {
 
 }  // namespace
 
+namespace {
+void checkConversion(VELM_AuditEvent *event);
+}  // namespace
+
 char *velmAuditEventToXMLString(VELM_AuditClientContext *context, VELM_AuditEvent *event, VELM_result *result) {
   VELM_ENTRY_EXIT(context);
+  checkConversion(event);
   XmlElement *root = convertToCBE(context, event, result);
   if (root == nullptr) {
     VELM_TRACE_ERROR(context, "ERROR Failed to convert VELM Audit Event into CBE DOM Element");
@@ -101,6 +107,7 @@ char *velmAuditEventToXMLString(VELM_AuditClientContext *context, VELM_AuditEven
 
 namespace {
 std::atomic<bool> gDomConversion{false};
+std::atomic<bool> gConversionCheck{false};
 
 // The calling thread's text buffer for one event, reused from event to event.
 std::string &eventScratch() {
@@ -111,8 +118,65 @@ std::string &eventScratch() {
 
 void setDomConversion(bool on) { gDomConversion.store(on, std::memory_order_relaxed); }
 
+// ---- Both outputs side by side (tests) -------------------------------------------
+
+namespace {
+
+ConversionOutcome outcomeOf(char *text, VELM_result &r) {
+  ConversionOutcome out;
+  out.ok = text != nullptr;
+  if (text != nullptr) out.text = text;
+  std::free(text);
+  for (int i = 0; i < r.numErrors; ++i)
+    out.messages.emplace_back(r.errors[i].code, r.errors[i].message != nullptr ? r.errors[i].message : "");
+  VELM_Result_Clean(&r);
+  return out;
+}
+
+thread_local bool tInCheck = false;
+
+// Every conversion of a test program is converted again both ways; a
+// difference ends the program with both outcomes, so no test can pass on
+// an event the writer gets wrong.
+void checkConversion(VELM_AuditEvent *event) {
+  if (!gConversionCheck.load(std::memory_order_relaxed) || tInCheck || event == nullptr) return;
+  tInCheck = true;
+  const ConversionOutcome dom = convertWithDom(event);
+  const ConversionOutcome text = convertWithWriter(event);
+  tInCheck = false;
+  if (dom == text) return;
+  std::fprintf(stderr, "conversion check: the writer differs from the DOM\nDOM (%s):\n%s\n", dom.ok ? "ok" : "failed",
+               dom.text.c_str());
+  for (const auto &[code, m] : dom.messages) std::fprintf(stderr, "  %d %s\n", code, m.c_str());
+  std::fprintf(stderr, "writer (%s):\n%s\n", text.ok ? "ok" : "failed", text.text.c_str());
+  for (const auto &[code, m] : text.messages) std::fprintf(stderr, "  %d %s\n", code, m.c_str());
+  std::abort();
+}
+
+}  // namespace
+
+ConversionOutcome convertWithDom(VELM_AuditEvent *event) {
+  VELM_result r{};
+  const bool was = tInCheck;
+  tInCheck = true;
+  char *text = velmAuditEventToXMLString(nullptr, event, &r);
+  tInCheck = was;
+  return outcomeOf(text, r);
+}
+
+ConversionOutcome convertWithWriter(VELM_AuditEvent *event) {
+  VELM_result r{};
+  std::string text;
+  const int rc = writeCBE(nullptr, event, text, &r);
+  char *copy = rc == 0 ? strdup(text.c_str()) : nullptr;
+  return outcomeOf(copy, r);
+}
+
+void setConversionCheck(bool on) { gConversionCheck.store(on, std::memory_order_relaxed); }
+
 int appendEventText(VELM_AuditClientContext *context, VELM_AuditEvent *event, std::string &out,
                     VELM_result *result) {
+  checkConversion(event);
   if (!gDomConversion.load(std::memory_order_relaxed)) {
     if (writeCBE(context, event, out, result) == 0) return 0;
     VELM_TRACE_ERROR(context, "ERROR Failed to convert VELM Audit Event into CBE DOM Element");

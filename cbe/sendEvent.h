@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cbe/cbe_types.h"
 #include "velm.h"
@@ -23,6 +25,19 @@ int appendEventText(VELM_AuditClientContext *context, VELM_AuditEvent *event, st
 // Benchmark hook: the two functions above go through the DOM and its
 // serialiser instead of the direct writer. Off by default.
 void setDomConversion(bool on);
+
+// Test hooks: one event converted by each output, with a null context,
+// and whether every conversion of the process is checked that way (a
+// difference aborts the process with both outcomes on stderr).
+struct ConversionOutcome {
+  bool ok = false;
+  std::string text;
+  std::vector<std::pair<int, std::string>> messages;  // (number, text) in order
+  bool operator==(const ConversionOutcome &) const = default;
+};
+ConversionOutcome convertWithDom(VELM_AuditEvent *event);
+ConversionOutcome convertWithWriter(VELM_AuditEvent *event);
+void setConversionCheck(bool on);
 
 // The texts of the batch joined in order with nothing between them, a new
 // heap string (empty for an empty batch), or null (message 9 "events" for a
