@@ -105,22 +105,41 @@ const char *escapeOf(unsigned char c) {
   }
 }
 
+// Whether any of the 8 bytes of w is below 0x20, at or above 0x80, or
+// equal to a, b or c.
+inline bool anySpecial(uint64_t w, uint64_t a, uint64_t b, uint64_t c) {
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHigh = 0x8080808080808080ULL;
+  auto zeroByte = [](uint64_t x) { return (x - kOnes) & ~x & kHigh; };
+  return ((w | ((w - 0x2020202020202020ULL) & ~w)) & kHigh) != 0 || zeroByte(w ^ (a * kOnes)) != 0 ||
+         zeroByte(w ^ (b * kOnes)) != 0 || zeroByte(w ^ (c * kOnes)) != 0;
+}
+
 // Appends value escaped to out. Returns false for text that is not strict
 // UTF-8; bad tells whether it holds a character XML cannot carry (written
 // as it is: the event fails anyway).
 bool appendEscaped(std::string &out, const char *value, bool inAttr, bool &bad) {
   const unsigned char *table = inAttr ? kClasses.attr : kClasses.text;
   const auto *p = reinterpret_cast<const unsigned char *>(value);
+  const unsigned char *end = p + std::strlen(value);
   const unsigned char *run = p;
+  const uint64_t third = inAttr ? '"' : '>';
   for (;;) {
+    // Plain ASCII eight bytes at a time.
+    while (end - p >= 8) {
+      uint64_t w;
+      std::memcpy(&w, p, 8);
+      if (anySpecial(w, '&', '<', third)) break;
+      p += 8;
+    }
+    if (p == end) break;
     const unsigned char c = *p;
-    if (c == 0) break;
     if (c < 0x80) {
       if (table[c] == 0) {
         ++p;
         continue;
       }
-      out.append(reinterpret_cast<const char *>(run), p - run);
+      out.append(reinterpret_cast<const char *>(run), static_cast<std::size_t>(p - run));
       if (table[c] == 1) {
         out += escapeOf(c);
       } else {
@@ -146,6 +165,7 @@ bool appendEscaped(std::string &out, const char *value, bool inAttr, bool &bad) 
     } else {
       return false;
     }
+    if (end - p < n) return false;
     for (int i = 1; i < n; ++i) {
       if ((p[i] & 0xC0) != 0x80) return false;
       cp = (cp << 6) | (p[i] & 0x3F);
@@ -155,21 +175,13 @@ bool appendEscaped(std::string &out, const char *value, bool inAttr, bool &bad) 
     if (cp == 0xFFFE || cp == 0xFFFF) bad = true;
     p += n;
   }
-  out.append(reinterpret_cast<const char *>(run), p - run);
+  out.append(reinterpret_cast<const char *>(run), static_cast<std::size_t>(p - run));
   return true;
 }
 
 // The encoders' names and fixed values are ASCII.
 void appendAscii(std::string &out, const XMLCh *text) {
   for (; *text != 0; ++text) out += static_cast<char>(*text);
-}
-
-int compareNames(const XMLCh *a, const XMLCh *b) {
-  while (*a != 0 && *a == *b) {
-    ++a;
-    ++b;
-  }
-  return static_cast<int>(*a) - static_cast<int>(*b);
 }
 
 }  // namespace
@@ -192,16 +204,39 @@ void TextOutput::reset(VELM_AuditClientContext *context, VELM_result *result) {
   rootAttrText_.clear();
 }
 
+std::string_view TextOutput::ascii(const XMLCh *name) {
+  // Entries are never replaced: open elements and pending attributes hold
+  // views of them. The constants are far fewer than the slots.
+  const auto key = reinterpret_cast<std::uintptr_t>(name);
+  for (std::size_t probe = 0, i = (key >> 1 ^ key >> 9) & 255; probe < 256; ++probe, i = (i + 1) & 255) {
+    CachedName &c = names_[i];
+    if (c.key == name) return {c.text, c.length};
+    if (c.key != nullptr) continue;
+    std::size_t n = 0;
+    while (name[n] != 0) ++n;
+    if (n > sizeof c.text) break;
+    for (std::size_t j = 0; j < n; ++j) c.text[j] = static_cast<char>(name[j]);
+    c.length = static_cast<uint32_t>(n);
+    c.key = name;
+    return {c.text, c.length};
+  }
+  // Not cacheable: kept for the writer's life (never reached by the encoders).
+  std::string &kept = overflowNames_.emplace_back();
+  appendAscii(kept, name);
+  return kept;
+}
+
 TextOutput::Buffer *TextOutput::target() { return frames_.empty() ? &body_ : frames_.back().buf; }
 
+// The serialiser writes attributes sorted by name; the lists are short.
 void TextOutput::writeAttrs(Buffer &b, std::size_t first, std::size_t last) {
-  // The serialiser writes attributes sorted by name.
-  std::sort(attrs_.begin() + static_cast<std::ptrdiff_t>(first), attrs_.begin() + static_cast<std::ptrdiff_t>(last),
-            [](const Attr &x, const Attr &y) { return compareNames(x.name, y.name) < 0; });
+  for (std::size_t i = first + 1; i < last; ++i) {
+    for (std::size_t j = i; j > first && attrs_[j].name < attrs_[j - 1].name; --j) std::swap(attrs_[j], attrs_[j - 1]);
+  }
   for (std::size_t i = first; i < last; ++i) {
     const Attr &a = attrs_[i];
     b.s += ' ';
-    appendAscii(b.s, a.name);
+    b.s += a.name;
     b.s += "=\"";
     if (a.bad && b.bad == kNone) b.bad = b.s.size();
     b.s.append(attrText_, a.begin, a.end - a.begin);
@@ -213,7 +248,7 @@ void TextOutput::startTag(Frame &f) {
   if (f.started) return;
   Buffer &b = *f.buf;
   b.s += '<';
-  appendAscii(b.s, f.name);
+  b.s += f.name;
   writeAttrs(b, f.firstAttr, attrs_.size());
   attrs_.resize(f.firstAttr);
   attrText_.resize(f.attrTextMark);
@@ -246,7 +281,7 @@ int TextOutput::open(const XMLCh *name, bool loose) {
       mark = buf->s.size();
     }
   }
-  frames_.push_back({name, buf, mark, attrs_.size(), attrText_.size(), false, false, parentHadContent, depth});
+  frames_.push_back({ascii(name), buf, mark, attrs_.size(), attrText_.size(), false, false, parentHadContent, depth});
   return 0;
 }
 
@@ -256,7 +291,7 @@ int TextOutput::close(int slot) {
   if (!f.started) startTag(f);
   if (f.hasContent) {
     b.s += "</";
-    appendAscii(b.s, f.name);
+    b.s += f.name;
     b.s += '>';
   } else {
     b.s += "/>";
@@ -292,8 +327,9 @@ int TextOutput::addAttr(std::vector<Attr> &list, std::string &text, std::size_t 
                         const char *value, const XMLCh *value16) {
   const std::size_t begin = text.size();
   bool bad = false;
+  const std::string_view key = ascii(name);
   if (value16 != nullptr) {
-    appendAscii(text, value16);
+    text += ascii(value16);
   } else if (!appendEscaped(text, value, true, bad)) {
     text.resize(begin);
     recordRefusedText(context(), result(), "setAttribute()", utf8Refusal(value));
@@ -301,12 +337,12 @@ int TextOutput::addAttr(std::vector<Attr> &list, std::string &text, std::size_t 
   }
   // A second value for a name replaces the first.
   for (std::size_t i = first; i < list.size(); ++i) {
-    if (compareNames(list[i].name, name) == 0) {
-      list[i] = {name, begin, text.size(), bad};
+    if (list[i].name == key) {
+      list[i] = {key, begin, text.size(), bad};
       return 0;
     }
   }
-  list.push_back({name, begin, text.size(), bad});
+  list.push_back({key, begin, text.size(), bad});
   return 0;
 }
 
@@ -344,7 +380,7 @@ int TextOutput::text(const XMLCh *value) {
   Buffer &b = *f.buf;
   startTag(f);
   if (!f.hasContent) b.s += '>';
-  appendAscii(b.s, value);
+  b.s += ascii(value);
   f.hasContent = true;
   return 0;
 }
@@ -375,13 +411,12 @@ int TextOutput::finish(std::string &out) {
     recordNotSerializable(context(), result());
     return -1;
   }
-  std::sort(rootAttrs_.begin(), rootAttrs_.end(),
-            [](const Attr &x, const Attr &y) { return compareNames(x.name, y.name) < 0; });
+  std::sort(rootAttrs_.begin(), rootAttrs_.end(), [](const Attr &x, const Attr &y) { return x.name < y.name; });
   out.reserve(out.size() + body_.s.size() + rootAttrText_.size() + 64 + rootAttrs_.size() * 20);
   out += "<CommonBaseEvent";
   for (const Attr &a : rootAttrs_) {
     out += ' ';
-    appendAscii(out, a.name);
+    out += a.name;
     out += "=\"";
     out.append(rootAttrText_, a.begin, a.end - a.begin);
     out += '"';

@@ -20,7 +20,9 @@
 
 #include <cstddef>
 #include <deque>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cbe/element.h"
@@ -169,12 +171,12 @@ class TextOutput final : public CbeOutput {
     }
   };
   struct Attr {
-    const XMLCh *name;
+    std::string_view name;
     std::size_t begin, end;  // escaped value in attrText_
     bool bad;
   };
   struct Frame {
-    const XMLCh *name;
+    std::string_view name;
     Buffer *buf;
     std::size_t mark;        // where the element starts in buf
     std::size_t firstAttr;   // its pending attributes in attrs_, until the start tag is written
@@ -187,6 +189,15 @@ class TextOutput final : public CbeOutput {
 
   int addAttr(std::vector<Attr> &list, std::string &text, std::size_t first, const XMLCh *name,
               const char *value, const XMLCh *value16);
+  // The ASCII form of one of the encoders' constant names, cached by address.
+  std::string_view ascii(const XMLCh *name);
+  struct CachedName {
+    const XMLCh *key = nullptr;
+    uint32_t length = 0;
+    char text[60];
+  };
+  CachedName names_[256];
+  std::deque<std::string> overflowNames_;
   void startTag(Frame &f);
   void writeAttrs(Buffer &b, std::size_t first, std::size_t last);
   Buffer *target();

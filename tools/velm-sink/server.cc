@@ -491,6 +491,10 @@ void Server::onEvent(const httplib::Request &req, httplib::Response &res) {
       break;
   }
 
+  if (options_.fast) {
+    onFastRequest(req, res, mode);
+    return;
+  }
   SendEventRequest request;
   std::string error;
   if (!parseSendEvent(req.body, request, error)) {
@@ -523,6 +527,45 @@ void Server::onEvent(const httplib::Request &req, httplib::Response &res) {
       ++stats_.drops;
     }
     dropConnection(req);
+    return;
+  }
+  replySuccess(res);
+  std::scoped_lock lock(mutex_);
+  stats_.events += static_cast<long>(n);
+}
+
+namespace {
+// The "event" elements of a request body: "<event>" and "<event " starts.
+std::size_t countEventElements(std::string_view body) {
+  std::size_t n = 0;
+  for (std::size_t at = body.find("<event"); at != std::string_view::npos; at = body.find("<event", at + 6)) {
+    const char next = at + 6 < body.size() ? body[at + 6] : '\0';
+    if (next == '>' || next == ' ' || next == '/') ++n;
+  }
+  return n;
+}
+}  // namespace
+
+void Server::onFastRequest(const httplib::Request &req, httplib::Response &res, const Mode &mode) {
+  const std::size_t n = countEventElements(req.body);
+  if (n == 0 || req.body.find("sendEvent") == std::string::npos) {
+    replyFault(res, "soapenv:Server", "velm-sink: malformed sendEvent request: no event elements", "");
+    std::scoped_lock lock(mutex_);
+    ++stats_.malformed;
+    return;
+  }
+  if (n == 1 && req.body.find("<CommonBaseEvent/>") != std::string::npos) {
+    replySuccess(res);
+    std::scoped_lock lock(mutex_);
+    ++stats_.probes;
+    return;
+  }
+  if ((mode.kind == ModeKind::clientfault && n > 1) || (mode.kind == ModeKind::clientfaultAll && n > 0)) {
+    long failed = n == 1 ? 1 : mode.arg;
+    replyFault(res, "soapenv:client", "Event " + std::to_string(failed) + " of the request is not a valid event",
+               "<failedevent>" + std::to_string(failed) + "</failedevent>");
+    std::scoped_lock lock(mutex_);
+    ++stats_.faults;
     return;
   }
   replySuccess(res);
