@@ -200,7 +200,6 @@ void TextOutput::reset(VELM_AuditClientContext *context, VELM_result *result) {
   frames_.clear();
   attrs_.clear();
   rootAttrs_.clear();
-  attrText_.clear();
   rootAttrText_.clear();
 }
 
@@ -228,33 +227,6 @@ std::string_view TextOutput::ascii(const XMLCh *name) {
 
 TextOutput::Buffer *TextOutput::target() { return frames_.empty() ? &body_ : frames_.back().buf; }
 
-// The serialiser writes attributes sorted by name; the lists are short.
-void TextOutput::writeAttrs(Buffer &b, std::size_t first, std::size_t last) {
-  for (std::size_t i = first + 1; i < last; ++i) {
-    for (std::size_t j = i; j > first && attrs_[j].name < attrs_[j - 1].name; --j) std::swap(attrs_[j], attrs_[j - 1]);
-  }
-  for (std::size_t i = first; i < last; ++i) {
-    const Attr &a = attrs_[i];
-    b.s += ' ';
-    b.s += a.name;
-    b.s += "=\"";
-    if (a.bad && b.bad == kNone) b.bad = b.s.size();
-    b.s.append(attrText_, a.begin, a.end - a.begin);
-    b.s += '"';
-  }
-}
-
-void TextOutput::startTag(Frame &f) {
-  if (f.started) return;
-  Buffer &b = *f.buf;
-  b.s += '<';
-  b.s += f.name;
-  writeAttrs(b, f.firstAttr, attrs_.size());
-  attrs_.resize(f.firstAttr);
-  attrText_.resize(f.attrTextMark);
-  f.started = true;
-}
-
 int TextOutput::open(const XMLCh *name, bool loose) {
   Buffer *buf;
   int depth = 0;
@@ -268,27 +240,26 @@ int TextOutput::open(const XMLCh *name, bool loose) {
     mark = 0;
   } else {
     buf = target();
+    mark = buf->s.size();
     if (!frames_.empty()) {
-      Frame &parent = frames_.back();
-      startTag(parent);
-      parentHadContent = parent.hasContent;
       // A dropped child takes the parent's '>' with it, so that a parent
       // left without content still ends in "/>".
-      mark = buf->s.size();
+      Frame &parent = frames_.back();
+      parentHadContent = parent.hasContent;
       if (!parent.hasContent) buf->s += '>';
       parent.hasContent = true;
-    } else {
-      mark = buf->s.size();
     }
   }
-  frames_.push_back({ascii(name), buf, mark, attrs_.size(), attrText_.size(), false, false, parentHadContent, depth});
+  const std::string_view n = ascii(name);
+  buf->s += '<';
+  buf->s += n;
+  frames_.push_back({n, buf, mark, attrs_.size(), false, parentHadContent, depth});
   return 0;
 }
 
 int TextOutput::close(int slot) {
   Frame &f = frames_.back();
   Buffer &b = *f.buf;
-  if (!f.started) startTag(f);
   if (f.hasContent) {
     b.s += "</";
     b.s += f.name;
@@ -296,6 +267,7 @@ int TextOutput::close(int slot) {
   } else {
     b.s += "/>";
   }
+  attrs_.resize(f.firstAttr);
   const bool loose = f.looseDepth != 0;
   frames_.pop_back();
   if (loose) {
@@ -311,10 +283,7 @@ int TextOutput::close(int slot) {
 void TextOutput::drop() {
   const Frame f = frames_.back();
   f.buf->truncate(f.mark);
-  if (!f.started) {
-    attrs_.resize(f.firstAttr);
-    attrText_.resize(f.attrTextMark);
-  }
+  attrs_.resize(f.firstAttr);
   frames_.pop_back();
   if (f.looseDepth != 0) {
     --looseDepth_;
@@ -323,50 +292,77 @@ void TextOutput::drop() {
   }
 }
 
-int TextOutput::addAttr(std::vector<Attr> &list, std::string &text, std::size_t first, const XMLCh *name,
-                        const char *value, const XMLCh *value16) {
-  const std::size_t begin = text.size();
-  bool bad = false;
+// Attributes go straight into the start tag; the serialiser writes them
+// sorted by name, so one that arrives out of order is moved into place.
+// The encoders give every attribute before any content.
+int TextOutput::elementAttr(const XMLCh *name, const char *value, const XMLCh *value16) {
+  Frame &f = frames_.back();
+  if (f.hasContent) return -1;
+  Buffer &b = *f.buf;
   const std::string_view key = ascii(name);
+  const std::size_t begin = b.s.size();
+  b.s += ' ';
+  b.s += key;
+  b.s += "=\"";
+  bool bad = false;
   if (value16 != nullptr) {
-    text += ascii(value16);
-  } else if (!appendEscaped(text, value, true, bad)) {
-    text.resize(begin);
+    b.s += ascii(value16);
+  } else if (!appendEscaped(b.s, value, true, bad)) {
+    b.s.resize(begin);
     recordRefusedText(context(), result(), "setAttribute()", utf8Refusal(value));
     return -1;
   }
+  b.s += '"';
+  if (bad && b.bad == kNone) b.bad = begin;
+  const std::size_t length = b.s.size() - begin;
   // A second value for a name replaces the first.
-  for (std::size_t i = first; i < list.size(); ++i) {
-    if (list[i].name == key) {
-      list[i] = {key, begin, text.size(), bad};
-      return 0;
+  for (std::size_t i = f.firstAttr; i < attrs_.size(); ++i) {
+    if (attrs_[i].name != key) continue;
+    const std::size_t from = attrs_[i].begin, gone = attrs_[i].end - from;
+    b.s.erase(from, gone);
+    attrs_.erase(attrs_.begin() + static_cast<std::ptrdiff_t>(i));
+    for (std::size_t j = i; j < attrs_.size(); ++j) {
+      attrs_[j].begin -= gone;
+      attrs_[j].end -= gone;
     }
+    break;
   }
-  list.push_back({key, begin, text.size(), bad});
+  const std::size_t at = b.s.size() - length;
+  std::size_t k = attrs_.size();
+  while (k > f.firstAttr && key < attrs_[k - 1].name) --k;
+  if (k == attrs_.size()) {
+    attrs_.push_back({key, at, at + length});
+    return 0;
+  }
+  const std::size_t to = attrs_[k].begin;
+  std::rotate(b.s.begin() + static_cast<std::ptrdiff_t>(to), b.s.begin() + static_cast<std::ptrdiff_t>(at),
+              b.s.end());
+  for (std::size_t j = k; j < attrs_.size(); ++j) {
+    attrs_[j].begin += length;
+    attrs_[j].end += length;
+  }
+  attrs_.insert(attrs_.begin() + static_cast<std::ptrdiff_t>(k), Attr{key, to, to + length});
   return 0;
 }
 
 int TextOutput::attr(const XMLCh *name, const char *value) {
   if (value == nullptr) return -1;
-  return addAttr(attrs_, attrText_, frames_.back().firstAttr, name, value, nullptr);
+  return elementAttr(name, value, nullptr);
 }
 
-int TextOutput::attr(const XMLCh *name, const XMLCh *value) {
-  return addAttr(attrs_, attrText_, frames_.back().firstAttr, name, nullptr, value);
-}
+int TextOutput::attr(const XMLCh *name, const XMLCh *value) { return elementAttr(name, nullptr, value); }
 
 int TextOutput::text(const char *value) {
   if (value == nullptr) return -1;
   Frame &f = frames_.back();
   Buffer &b = *f.buf;
-  startTag(f);
-  if (!f.hasContent) b.s += '>';
+  const bool hadContent = f.hasContent;
+  if (!hadContent) b.s += '>';
   bool bad = false;
   const std::size_t at = b.s.size();
   if (!appendEscaped(b.s, value, false, bad)) {
-    // Nothing of the refused text stays. The start tag is written; the
-    // encoders add no attributes after text, so it can stay open.
-    b.s.resize(f.hasContent ? at : at - 1);
+    // Nothing of the refused text stays.
+    b.s.resize(hadContent ? at : at - 1);
     recordRefusedText(context(), result(), "setElementData()", utf8Refusal(value));
     return -1;
   }
@@ -378,21 +374,40 @@ int TextOutput::text(const char *value) {
 int TextOutput::text(const XMLCh *value) {
   Frame &f = frames_.back();
   Buffer &b = *f.buf;
-  startTag(f);
   if (!f.hasContent) b.s += '>';
   b.s += ascii(value);
   f.hasContent = true;
   return 0;
 }
 
-int TextOutput::rootAttr(const XMLCh *name, const char *value) {
-  if (value == nullptr) return -1;
-  return addAttr(rootAttrs_, rootAttrText_, 0, name, value, nullptr);
+int TextOutput::rootAttrImpl(const XMLCh *name, const char *value, const XMLCh *value16) {
+  const std::size_t begin = rootAttrText_.size();
+  bool bad = false;
+  const std::string_view key = ascii(name);
+  if (value16 != nullptr) {
+    rootAttrText_ += ascii(value16);
+  } else if (!appendEscaped(rootAttrText_, value, true, bad)) {
+    rootAttrText_.resize(begin);
+    recordRefusedText(context(), result(), "setAttribute()", utf8Refusal(value));
+    return -1;
+  }
+  // A second value for a name replaces the first.
+  for (RootAttr &a : rootAttrs_) {
+    if (a.name == key) {
+      a = {key, begin, rootAttrText_.size(), bad};
+      return 0;
+    }
+  }
+  rootAttrs_.push_back({key, begin, rootAttrText_.size(), bad});
+  return 0;
 }
 
-int TextOutput::rootAttr(const XMLCh *name, const XMLCh *value) {
-  return addAttr(rootAttrs_, rootAttrText_, 0, name, nullptr, value);
+int TextOutput::rootAttr(const XMLCh *name, const char *value) {
+  if (value == nullptr) return -1;
+  return rootAttrImpl(name, value, nullptr);
 }
+
+int TextOutput::rootAttr(const XMLCh *name, const XMLCh *value) { return rootAttrImpl(name, nullptr, value); }
 
 int TextOutput::flushSlots() {
   for (int i = 0; i < 4; ++i) {
@@ -406,15 +421,15 @@ int TextOutput::flushSlots() {
 
 int TextOutput::finish(std::string &out) {
   bool bad = body_.bad != kNone;
-  for (const Attr &a : rootAttrs_) bad = bad || a.bad;
+  for (const RootAttr &a : rootAttrs_) bad = bad || a.bad;
   if (bad) {
     recordNotSerializable(context(), result());
     return -1;
   }
-  std::sort(rootAttrs_.begin(), rootAttrs_.end(), [](const Attr &x, const Attr &y) { return x.name < y.name; });
+  std::sort(rootAttrs_.begin(), rootAttrs_.end(), [](const RootAttr &x, const RootAttr &y) { return x.name < y.name; });
   out.reserve(out.size() + body_.s.size() + rootAttrText_.size() + 64 + rootAttrs_.size() * 20);
   out += "<CommonBaseEvent";
-  for (const Attr &a : rootAttrs_) {
+  for (const RootAttr &a : rootAttrs_) {
     out += ' ';
     out += a.name;
     out += "=\"";

@@ -170,25 +170,29 @@ class TextOutput final : public CbeOutput {
       s += from.s;
     }
   };
+  // An attribute of the open start tag: its text in the element's buffer.
   struct Attr {
     std::string_view name;
-    std::size_t begin, end;  // escaped value in attrText_
+    std::size_t begin, end;
+  };
+  // A root attribute, written when the event is finished.
+  struct RootAttr {
+    std::string_view name;
+    std::size_t begin, end;  // escaped value in rootAttrText_
     bool bad;
   };
   struct Frame {
     std::string_view name;
     Buffer *buf;
     std::size_t mark;        // where the element starts in buf
-    std::size_t firstAttr;   // its pending attributes in attrs_, until the start tag is written
-    std::size_t attrTextMark;
-    bool started;            // start tag written
-    bool hasContent;
+    std::size_t firstAttr;   // its attributes in attrs_
+    bool hasContent;         // the start tag is closed by '>'
     bool parentHadContent;   // the parent's state before this child, for drop
     int looseDepth;          // for a loose element: its pool buffer
   };
 
-  int addAttr(std::vector<Attr> &list, std::string &text, std::size_t first, const XMLCh *name,
-              const char *value, const XMLCh *value16);
+  int elementAttr(const XMLCh *name, const char *value, const XMLCh *value16);
+  int rootAttrImpl(const XMLCh *name, const char *value, const XMLCh *value16);
   // The ASCII form of one of the encoders' constant names, cached by address.
   std::string_view ascii(const XMLCh *name);
   struct CachedName {
@@ -198,8 +202,6 @@ class TextOutput final : public CbeOutput {
   };
   CachedName names_[256];
   std::deque<std::string> overflowNames_;
-  void startTag(Frame &f);
-  void writeAttrs(Buffer &b, std::size_t first, std::size_t last);
   Buffer *target();
 
   Buffer body_;  // the root's children
@@ -209,8 +211,7 @@ class TextOutput final : public CbeOutput {
   int looseDepth_ = 0;
   std::vector<Frame> frames_;
   std::vector<Attr> attrs_;
-  std::vector<Attr> rootAttrs_;
-  std::string attrText_;
+  std::vector<RootAttr> rootAttrs_;
   std::string rootAttrText_;
 
  public:
