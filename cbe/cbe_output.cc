@@ -118,7 +118,8 @@ inline bool anySpecial(uint64_t w, uint64_t a, uint64_t b, uint64_t c) {
 // Appends value escaped to out. Returns false for text that is not strict
 // UTF-8; bad tells whether it holds a character XML cannot carry (written
 // as it is: the event fails anyway).
-bool appendEscaped(std::string &out, const char *value, bool inAttr, bool &bad) {
+template <typename Out>
+bool appendEscaped(Out &out, const char *value, bool inAttr, bool &bad) {
   const unsigned char *table = inAttr ? kClasses.attr : kClasses.text;
   const auto *p = reinterpret_cast<const unsigned char *>(value);
   const unsigned char *end = p + std::strlen(value);
@@ -440,7 +441,7 @@ int TextOutput::finish(std::string &out) {
     out += "/>";
   } else {
     out += '>';
-    out += body_.s;
+    out.append(body_.s.data(), body_.s.size());
     out += "</CommonBaseEvent>";
   }
   return 0;

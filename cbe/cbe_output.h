@@ -19,6 +19,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <utility>
 #include <deque>
 #include <cstdint>
 #include <string>
@@ -129,6 +133,63 @@ class DomOutput final : public CbeOutput {
 
 // ---- The direct writer --------------------------------------------------------
 
+// A growable byte buffer whose appends stay inline: the writer makes
+// hundreds of small appends per event.
+class Bytes {
+ public:
+  Bytes() = default;
+  ~Bytes() { std::free(p_); }
+  Bytes(Bytes &&o) noexcept : p_(o.p_), n_(o.n_), cap_(o.cap_) { o.p_ = nullptr, o.n_ = o.cap_ = 0; }
+  Bytes &operator=(Bytes &&o) noexcept {
+    std::swap(p_, o.p_);
+    std::swap(n_, o.n_);
+    std::swap(cap_, o.cap_);
+    return *this;
+  }
+  Bytes(const Bytes &) = delete;
+  Bytes &operator=(const Bytes &) = delete;
+
+  std::size_t size() const { return n_; }
+  bool empty() const { return n_ == 0; }
+  const char *data() const { return p_; }
+  char *begin() { return p_; }
+  char *end() { return p_ + n_; }
+  void clear() { n_ = 0; }
+  void resize(std::size_t n) { n_ = n < n_ ? n : n_; }  // shrinks only
+  Bytes &operator+=(char c) {
+    if (n_ == cap_) grow(1);
+    p_[n_++] = c;
+    return *this;
+  }
+  void append(const char *s, std::size_t len) {
+    if (cap_ - n_ < len) grow(len);
+    std::memcpy(p_ + n_, s, len);
+    n_ += len;
+  }
+  Bytes &operator+=(std::string_view v) {
+    append(v.data(), v.size());
+    return *this;
+  }
+  Bytes &operator+=(const char *s) { return *this += std::string_view(s); }
+  void erase(std::size_t pos, std::size_t len) {
+    std::memmove(p_ + pos, p_ + pos + len, n_ - pos - len);
+    n_ -= len;
+  }
+
+ private:
+  void grow(std::size_t more) {
+    std::size_t cap = cap_ < 4096 ? 4096 : cap_ * 2;
+    while (cap - n_ < more) cap *= 2;
+    void *p = std::realloc(p_, cap);
+    if (p == nullptr) throw std::bad_alloc();
+    p_ = static_cast<char *>(p);
+    cap_ = cap;
+  }
+  char *p_ = nullptr;
+  std::size_t n_ = 0;
+  std::size_t cap_ = 0;
+};
+
 class TextOutput final : public CbeOutput {
  public:
   TextOutput() : CbeOutput(nullptr, nullptr) {}
@@ -155,7 +216,7 @@ class TextOutput final : public CbeOutput {
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   // Text with the position of its first character that XML cannot carry.
   struct Buffer {
-    std::string s;
+    Bytes s;
     std::size_t bad = kNone;
     void clear() {
       s.clear();
@@ -167,7 +228,7 @@ class TextOutput final : public CbeOutput {
     }
     void append(const Buffer &from) {
       if (bad == kNone && from.bad != kNone) bad = s.size() + from.bad;
-      s += from.s;
+      s.append(from.s.data(), from.s.size());
     }
   };
   // An attribute of the open start tag: its text in the element's buffer.
