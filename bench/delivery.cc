@@ -339,7 +339,7 @@ void fastSinkFigures(int n, int queueThreads) {
     double convert = 0, transport = 0, rate = 0;
     CpuShare cpu;
   };
-  Figure figures[] = {{"before: DOM conversion", true}, {"after:  direct writer", false}};
+  Figure figures[] = {{"before: DOM conversion", true, 0, 0, 0, {}}, {"after:  direct writer", false, 0, 0, 0, {}}};
   for (Figure &f : figures) {
     velm::setDomConversion(f.dom);
     f.convert = conversionOnly(n);

@@ -107,7 +107,7 @@ char *velmAuditEventToXMLString(VELM_AuditClientContext *context, VELM_AuditEven
 
 namespace {
 std::atomic<bool> gDomConversion{false};
-std::atomic<bool> gConversionCheck{false};
+std::atomic<int> gConversionCheck{0};  // check every n-th conversion; 0: none
 
 // The calling thread's text buffer for one event, reused from event to event.
 std::string &eventScratch() {
@@ -139,7 +139,10 @@ thread_local bool tInCheck = false;
 // difference ends the program with both outcomes, so no test can pass on
 // an event the writer gets wrong.
 void checkConversion(VELM_AuditEvent *event) {
-  if (!gConversionCheck.load(std::memory_order_relaxed) || tInCheck || event == nullptr) return;
+  const int every = gConversionCheck.load(std::memory_order_relaxed);
+  if (every <= 0 || tInCheck || event == nullptr) return;
+  thread_local unsigned seen = 0;
+  if (seen++ % static_cast<unsigned>(every) != 0) return;
   tInCheck = true;
   const ConversionOutcome dom = convertWithDom(event);
   const ConversionOutcome text = convertWithWriter(event);
@@ -172,7 +175,7 @@ ConversionOutcome convertWithWriter(VELM_AuditEvent *event) {
   return outcomeOf(copy, r);
 }
 
-void setConversionCheck(bool on) { gConversionCheck.store(on, std::memory_order_relaxed); }
+void setConversionCheck(int every) { gConversionCheck.store(every, std::memory_order_relaxed); }
 
 int appendEventText(VELM_AuditClientContext *context, VELM_AuditEvent *event, std::string &out,
                     VELM_result *result) {

@@ -27,8 +27,9 @@ int appendEventText(VELM_AuditClientContext *context, VELM_AuditEvent *event, st
 void setDomConversion(bool on);
 
 // Test hooks: one event converted by each output, with a null context,
-// and whether every conversion of the process is checked that way (a
-// difference aborts the process with both outcomes on stderr).
+// and whether conversions of the process are checked that way, every n-th
+// of each thread (0: none); a difference aborts the process with both
+// outcomes on stderr.
 struct ConversionOutcome {
   bool ok = false;
   std::string text;
@@ -37,7 +38,7 @@ struct ConversionOutcome {
 };
 ConversionOutcome convertWithDom(VELM_AuditEvent *event);
 ConversionOutcome convertWithWriter(VELM_AuditEvent *event);
-void setConversionCheck(bool on);
+void setConversionCheck(int every);
 
 // The texts of the batch joined in order with nothing between them, a new
 // heap string (empty for an empty batch), or null (message 9 "events" for a
