@@ -535,12 +535,24 @@ void Server::onEvent(const httplib::Request &req, httplib::Response &res) {
 }
 
 namespace {
-// The "event" elements of a request body: "<event>" and "<event " starts.
+// The "event" elements of a request body: start tags named "event", with or
+// without a namespace prefix.
 std::size_t countEventElements(std::string_view body) {
+  auto nameChar = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+           c == '.';
+  };
   std::size_t n = 0;
-  for (std::size_t at = body.find("<event"); at != std::string_view::npos; at = body.find("<event", at + 6)) {
-    const char next = at + 6 < body.size() ? body[at + 6] : '\0';
-    if (next == '>' || next == ' ' || next == '/') ++n;
+  for (std::size_t at = body.find("event"); at != std::string_view::npos; at = body.find("event", at + 5)) {
+    const char next = at + 5 < body.size() ? body[at + 5] : '\0';
+    if (at == 0 || (next != '>' && next != ' ' && next != '/')) continue;
+    std::size_t start = at - 1;
+    if (body[start] == ':') {
+      while (start > 0 && nameChar(body[start - 1])) --start;
+      if (start == 0 || start + 1 == at) continue;
+      --start;
+    }
+    if (body[start] == '<') ++n;
   }
   return n;
 }
