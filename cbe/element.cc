@@ -798,6 +798,35 @@ char *convertToString(VELM_AuditClientContext *context, XmlElement *element, VEL
   });
 }
 
+// ---- What the direct writer shares --------------------------------------------
+
+std::string utf8Refusal(const char *text) {
+  if (text == nullptr) return {};
+  try {
+    WideText wide(text);
+    return {};
+  } catch (const x::XMLException &e) {
+    return messageText(e.getMessage());
+  } catch (const BadText &e) {
+    return e.what;
+  } catch (const std::bad_alloc &) {
+    return "out of memory";
+  }
+}
+
+void recordRefusedText(VELM_AuditClientContext *context, VELM_result *result, const char *word,
+                       const std::string &reason) {
+  const Op op{word, word, ""};
+  reportText(context, result, op, __LINE__, reason);
+}
+
+void recordNotSerializable(VELM_AuditClientContext *context, VELM_result *result) {
+  // The serialiser throws its serialisation error (code 82) for such a character.
+  constexpr int kSerializeErr = 82;
+  traceError(context, kConvertToString.name, __LINE__, kConvertToString.domTrace, kSerializeErr);
+  record(context, result, kConvertToString.name, __LINE__, 63, kConvertToString.word, kSerializeErr);
+}
+
 // ---- Parsing ------------------------------------------------------------------
 
 XmlParser *createXercesDOMParser(VELM_AuditClientContext *context, VELM_result *result) {

@@ -15,6 +15,7 @@
 
 #include <xercesc/util/XercesDefs.hpp>
 
+#include <string>
 #include <vector>
 
 #include "velm.h"
@@ -107,6 +108,20 @@ XmlNode *getFirstChildElement(VELM_AuditClientContext *context, XmlElement *elem
 // The element and its descendants as one line of UTF-8 (no XML declaration,
 // no added whitespace), a new heap string (free with VELM_Free), or null.
 char *convertToString(VELM_AuditClientContext *context, XmlElement *element, VELM_result *result);
+// What the direct writer (cbe/cbe_output.h) needs to fail exactly where and
+// as these helpers fail.
+//
+// The reason the library's UTF-8 transcoder gives for refusing text, or
+// empty when it takes it.
+std::string utf8Refusal(const char *text);
+// Records text refused by the transcoder as the helper named by word
+// ("setAttribute()", "setElementData()") records it.
+void recordRefusedText(VELM_AuditClientContext *context, VELM_result *result, const char *word,
+                       const std::string &reason);
+// Records the serialiser's refusal of a character that XML 1.0 cannot
+// carry, as convertToString records it.
+void recordNotSerializable(VELM_AuditClientContext *context, VELM_result *result);
+
 // A parser that never reads anything but the text it is given: no DTD
 // loading, no external entities, no schema fetching, no validation. Null
 // with the reason recorded when it cannot be made.

@@ -240,6 +240,24 @@ int buildAndProcEvent(VELM_AuditClientContext *context, VELM_AuditEvent **events
   VELM_FLOW(context, "Number of events to send = %d", n);
   if (n == 0) return 0;
 
+  cacheInfo *ci = context->cacheInfo;
+  if (context->useDiskCache == kUseDiskCacheAlways ||
+      (ci != nullptr && (ci->serverDown.load() != 0 || (ci->serverSlow.load() != 0 && ci->noDiskSpace.load() == 0)))) {
+    // Bound for the cache: the events are written straight into the batch string.
+    thread_local std::string text;
+    text.clear();
+    int converted = 0;
+    for (int i = 0; i < n; ++i) {
+      if (appendEventText(context, events[i], text, result) == 0) {
+        ++converted;
+      } else {
+        VELM_TRACE_ERROR(context, "ERROR: Conversion of VELM Audit Event to CBE XML failed");
+        VELM_RECORD(context, result, 25);
+      }
+    }
+    return cacheBatchText(context, text.c_str(), converted, result);
+  }
+
   std::unique_ptr<CommonBaseEventType_ArrayTag, void (*)(CommonBaseEventType_ArrayTag *)> batch(
       newCommonBaseEvents(n), freeCommonBaseEvents);
   if (!batch) {
@@ -248,7 +266,7 @@ int buildAndProcEvent(VELM_AuditClientContext *context, VELM_AuditEvent **events
     return -1;
   }
   for (int i = 0; i < n; ++i) {
-    char *xml = velmAuditEventToXMLString(context, events[i], result);
+    char *xml = velmAuditEventToText(context, events[i], result);
     CommonBaseEventType *entry = xml != nullptr ? newCommonBaseEvent(xml) : nullptr;
     if (entry == nullptr) {
       std::free(xml);
@@ -258,11 +276,6 @@ int buildAndProcEvent(VELM_AuditClientContext *context, VELM_AuditEvent **events
     }
     batch->entries[batch->count++] = entry;
   }
-
-  cacheInfo *ci = context->cacheInfo;
-  if (context->useDiskCache == kUseDiskCacheAlways ||
-      (ci != nullptr && (ci->serverDown.load() != 0 || (ci->serverSlow.load() != 0 && ci->noDiskSpace.load() == 0))))
-    return writeEventsToCache(context, batch.get(), result);
   return sendEvent(context, batch.get(), context->useDiskCache == kUseDiskCacheAuto ? 1 : 0, result);
 }
 
@@ -440,12 +453,9 @@ int sendOneEvent(VELM_AuditClientContext *context, CommonBaseEventType *item, VE
   return sendEvent(context, &one, 0, result);
 }
 
-int writeEventsToCache(VELM_AuditClientContext *context, CommonBaseEventType_ArrayTag *batch,
-                       VELM_result *result) {
+int cacheBatchText(VELM_AuditClientContext *context, const char *text, int events, VELM_result *result) {
   ScopedTrace trace(context, kVelmTraceUnit, __func__, __LINE__);
-  if (batch == nullptr) return 0;
   const char *path = context->diskCachePath != nullptr ? context->diskCachePath : "";
-  char *text = velmCommonBaseEventsToString(context, batch, result);
   int rc = 0;
   if (text == nullptr) {
     // Out of memory: the events would be lost while the caller heard of success.
@@ -454,7 +464,6 @@ int writeEventsToCache(VELM_AuditClientContext *context, CommonBaseEventType_Arr
     // No cache control block: nothing could take the batch.
     rc = -1;
   } else {
-    const int events = presentEntries(batch);
     // cacheMsg counts the events it wrote (not those it had to discard).
     rc = cacheMsg(context, static_cast<int>(std::strlen(text)), text, events, result) != 0 ? -1 : 0;
   }
@@ -462,9 +471,17 @@ int writeEventsToCache(VELM_AuditClientContext *context, CommonBaseEventType_Arr
     VELM_TRACE_ERROR(context, "Failed to cache the events to %s", path);
     VELM_RECORD(context, result, 48, path);
   }
-  std::free(text);
   trace.dismiss();
   VELM_TRACE_EXIT_VALUE(context, "EXIT: rc = %d", rc);
+  return rc;
+}
+
+int writeEventsToCache(VELM_AuditClientContext *context, CommonBaseEventType_ArrayTag *batch,
+                       VELM_result *result) {
+  if (batch == nullptr) return 0;
+  char *text = velmCommonBaseEventsToString(context, batch, result);
+  const int rc = cacheBatchText(context, text, presentEntries(batch), result);
+  std::free(text);
   return rc;
 }
 

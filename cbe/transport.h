@@ -56,6 +56,9 @@ int sendOneEvent(VELM_AuditClientContext *context, CommonBaseEventType *item, VE
 // (message 48).
 int writeEventsToCache(VELM_AuditClientContext *context, CommonBaseEventType_ArrayTag *batch,
                        VELM_result *result);
+// Hands a batch string of events events (text, borrowed) to cacheMsg. 0 or
+// -1 (message 48; a null text is memory that ran out).
+int cacheBatchText(VELM_AuditClientContext *context, const char *text, int events, VELM_result *result);
 // Resends a batch string read from a cache file. 0 when done with it (sent,
 // partly rejected, or unreadable and dropped with message 49), otherwise
 // sendEvent's result. length is not used: text is NUL-terminated.

@@ -15,6 +15,7 @@
 #include <sys/time.h>
 
 #include <cstdint>
+#include <string>
 
 #include "capis/element.h"
 #include "capis/event.h"
@@ -25,17 +26,12 @@
 
 namespace velm {
 
-// What the base elements of one top-level element produced; zeroed before
-// each top-level element.
+// The root forms of the base elements, as the DOM-level record encoders
+// hand them over (an addition for their callers and tests).
 struct cbe_base_elts {
-  char *creationTime;        // owned (malloc), freed once copied to the root
-  const char *msg;           // borrowed from the element
-  char *sequenceNumber;      // owned (malloc), freed once copied to the root
-  const char *globalInstanceId;  // borrowed from the element
   XmlElement *sourceComponentId;
   XmlElement *reporterComponentId;
   XmlElement *msgDataElement;
-  XmlElement *extendedDataElements;  // this top-level element's node, once created
 };
 
 // A name and a value (null values are skipped). Tables end with a null name.
@@ -52,16 +48,10 @@ struct attr_val {
 // document is then already released).
 XmlElement *convertToCBE(VELM_AuditClientContext *context, VELM_AuditEvent *event, VELM_result *result);
 
-// One element and its subtree. parent is the node to attach to (null for a
-// top-level element); base collects the base elements of the current
-// top-level element.
-int buildDOMElement(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *parent, cbe_base_elts *base,
-                    VELM_AuditElement *element, VELM_result *result);
-
-// 0 when the element was taken as a base element; -1 when it is not one (or
-// its base form could not be built), so it is encoded like any other.
-int buildBaseElements(VELM_AuditClientContext *context, XmlDocument *doc, cbe_base_elts *base,
-                      VELM_AuditElement *element, const char *name, const void *value, VELM_result *result);
+// The same element appended as text to out, written directly (the send
+// and cache paths): exactly the bytes convertToCBE and convertToString give
+// together, and the same failures. 0, or -1 with out unchanged.
+int writeCBE(VELM_AuditClientContext *context, VELM_AuditEvent *event, std::string &out, VELM_result *result);
 
 // Scalar values into an already created extended data element.
 int buildString(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
@@ -77,11 +67,6 @@ int builddateTime(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement
 // as a new heap string (free with VELM_Free); null when the time cannot be
 // broken down.
 char *convertTodateTimeFormat(VELM_AuditClientContext *context, const struct timeval *time, VELM_result *result);
-
-// The closing "extendedDataElements" node (made in base if it has none),
-// filled as a string node.
-int buildVELMVersion(VELM_AuditClientContext *context, XmlDocument *doc, cbe_base_elts *base, const char *name,
-                     const char *value, VELM_result *result);
 
 // ---- Info records -------------------------------------------------------
 // Each fills node, made by the caller, with "name" = name and the record's

@@ -1,11 +1,12 @@
 // Encoders of the info records and record arrays, and the node builders
-// the whole conversion shares.
+// the whole conversion shares, written once for both outputs.
 #include <charconv>
 #include <cstring>
 #include <string>
 
 #include "capis/errors.h"
 #include "capis/trace.h"
+#include "cbe/cbe_encoders.h"
 #include "cbe/cbe_names.h"
 #include "cbe/velmToCBE.h"
 
@@ -68,24 +69,100 @@ void recordLeftOut(VELM_AuditClientContext *context, VELM_result *result, const 
   recordMessage(context, result, 8, kVelmTraceUnit, function, line, what.c_str(), kLeftOut);
 }
 
-// Nodes are filled before they are attached: the library walks a node's
-// ancestors on every append, so building bottom-up keeps that walk short.
-template <typename T>
-int addValuesImpl(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const T *text,
-                  VELM_result *result) {
-  XmlElement *values = createElement(context, doc, kValues, result);
-  if (values == nullptr || setElementData(context, doc, values, text, result) != 0) return -1;
-  return addElementToElement(context, node, values, result);
+// The node builders. A node is finished before it is attached: the DOM
+// walks a node's ancestors on every append, so building bottom-up keeps
+// that walk short, and the writer can drop what could not be written whole.
+
+namespace {
+
+int addValuesTo(CbeOutput &o, const char *text) {
+  if (o.open(kValues) != 0) return -1;
+  if (o.text(text) != 0) {
+    o.drop();
+    return -1;
+  }
+  return o.close();
 }
+
+int addValuesTo(CbeOutput &o, const XMLCh *text) {
+  if (o.open(kValues) != 0) return -1;
+  if (o.text(text) != 0) {
+    o.drop();
+    return -1;
+  }
+  return o.close();
+}
+
+int nameAndTypeOf(CbeOutput &o, const char *name, const XMLCh *type) {
+  if (o.attr(kName, name) != 0) return -1;
+  return o.attr(kType, type);
+}
+
+// An open "children" node with its name and type.
+int openField(CbeOutput &o, const XMLCh *name, const XMLCh *type) {
+  if (o.open(kChildren) != 0) return -1;
+  if (o.attr(kName, name) != 0 || o.attr(kType, type) != 0) {
+    o.drop();
+    return -1;
+  }
+  return 0;
+}
+
+int scalarFieldOf(CbeOutput &o, const XMLCh *name, const XMLCh *type, const char *text) {
+  if (openField(o, name, type) != 0) return -1;
+  if (addValuesTo(o, text) != 0) {
+    o.drop();
+    return -1;
+  }
+  return o.close();
+}
+
+int stringFieldOf(CbeOutput &o, const XMLCh *name, const char *value) {
+  if (value == nullptr) return 0;
+  return scalarFieldOf(o, name, kTypeString, value);
+}
+
+int intFieldOf(CbeOutput &o, const XMLCh *name, int32_t value) {
+  char buf[32];
+  return scalarFieldOf(o, name, kTypeInt, formatNumber(value, buf, sizeof buf));
+}
+
+int longFieldOf(CbeOutput &o, const XMLCh *name, int64_t value) {
+  char buf[32];
+  return scalarFieldOf(o, name, kTypeLong, formatNumber(value, buf, sizeof buf));
+}
+
+int arrayFieldOf(CbeOutput &o, const XMLCh *name, char *const *list, const char *owner) {
+  if (list == nullptr || list[0] == nullptr) return 0;
+  if (openField(o, name, kTypeStringArray) != 0) return -1;
+  // A string that cannot be written is left out, so the rest still goes.
+  int written = 0;
+  for (int i = 0; list[i] != nullptr; ++i) {
+    if (addValuesTo(o, list[i]) == 0) {
+      ++written;
+    } else {
+      recordLeftOut(o.context(), o.result(), partName(owner, name, i), __func__, __LINE__);
+    }
+  }
+  if (written == 0) {
+    o.drop();
+    return 0;
+  }
+  return o.close();
+}
+
+}  // namespace
 
 int addValues(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *text,
               VELM_result *result) {
-  return addValuesImpl(context, doc, node, text, result);
+  DomOutput o(context, result, doc, node);
+  return addValuesTo(o, text);
 }
 
 int addValues(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const XMLCh *text,
               VELM_result *result) {
-  return addValuesImpl(context, doc, node, text, result);
+  DomOutput o(context, result, doc, node);
+  return addValuesTo(o, text);
 }
 
 int nameAndType(VELM_AuditClientContext *context, XmlElement *node, const char *name, const XMLCh *type,
@@ -100,75 +177,41 @@ int nameAndType(VELM_AuditClientContext *context, XmlElement *node, const XMLCh 
   return setAttribute(context, node, kType, type, result);
 }
 
-namespace {
-
-// A detached "children" node with its name and type.
-XmlElement *field(VELM_AuditClientContext *context, XmlDocument *doc, const XMLCh *name, const XMLCh *type,
-                  VELM_result *result) {
-  XmlElement *child = createElement(context, doc, kChildren, result);
-  if (child == nullptr || nameAndType(context, child, name, type, result) != 0) return nullptr;
-  return child;
-}
-
-int scalarField(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const XMLCh *name,
-                const XMLCh *type, const char *text, VELM_result *result) {
-  XmlElement *child = field(context, doc, name, type, result);
-  if (child == nullptr || addValues(context, doc, child, text, result) != 0) return -1;
-  return addElementToElement(context, node, child, result);
-}
-
-}  // namespace
-
 int stringField(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const XMLCh *name,
                 const char *value, VELM_result *result) {
-  if (value == nullptr) return 0;
-  return scalarField(context, doc, node, name, kTypeString, value, result);
+  DomOutput o(context, result, doc, node);
+  return stringFieldOf(o, name, value);
 }
 
 int intField(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const XMLCh *name,
              int32_t value, VELM_result *result) {
-  char buf[32];
-  return scalarField(context, doc, node, name, kTypeInt, formatNumber(value, buf, sizeof buf), result);
+  DomOutput o(context, result, doc, node);
+  return intFieldOf(o, name, value);
 }
 
 int longField(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const XMLCh *name,
               int64_t value, VELM_result *result) {
-  char buf[32];
-  return scalarField(context, doc, node, name, kTypeLong, formatNumber(value, buf, sizeof buf), result);
+  DomOutput o(context, result, doc, node);
+  return longFieldOf(o, name, value);
 }
 
 int arrayField(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const XMLCh *name,
                char *const *list, VELM_result *result, const char *owner) {
-  if (list == nullptr || list[0] == nullptr) return 0;
-  XmlElement *child = field(context, doc, name, kTypeStringArray, result);
-  if (child == nullptr) return -1;
-  // A string that cannot be written is left out, so the rest still goes.
-  int written = 0;
-  for (int i = 0; list[i] != nullptr; ++i) {
-    if (addValues(context, doc, child, list[i], result) == 0) {
-      ++written;
-    } else {
-      recordLeftOut(context, result, partName(owner, name, i), __func__, __LINE__);
-    }
-  }
-  if (written == 0) return 0;
-  return addElementToElement(context, node, child, result);
+  DomOutput o(context, result, doc, node);
+  return arrayFieldOf(o, name, list, owner);
 }
 
-}  // namespace cbe
-
-using namespace cbe;
+// ---- Records -------------------------------------------------------------------
 
 namespace {
 
 // Steps 1 and 2 of every record encoder.
-int recordHeader(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
-                 int typed, int valueType, VELM_result *result) {
+int recordHeader(CbeOutput &o, const char *name, int typed, int valueType) {
   if (typed) {
-    if (nameAndType(context, node, name, kTypeString, result) != 0) return -1;
-    return addValues(context, doc, node, typeWord(valueType), result);
+    if (nameAndTypeOf(o, name, kTypeString) != 0) return -1;
+    return addValuesTo(o, typeWord(valueType));
   }
-  return nameAndType(context, node, name, kTypeNoValue, result);
+  return nameAndTypeOf(o, name, kTypeNoValue);
 }
 
 // A record encoder reached with no record: nothing to write, and the
@@ -181,13 +224,383 @@ int missingRecord(VELM_AuditClientContext *context, VELM_result *result, const c
   return -1;
 }
 
-#define VELM_CHECK_RECORD()                                                                     \
-  do {                                                                                          \
-    if (record == nullptr || node == nullptr || name == nullptr)                                \
-      return missingRecord(context, result, __func__, __LINE__);                                \
+#define VELM_CHECK_RECORD()                                                    \
+  do {                                                                         \
+    if (record == nullptr || !o.hasCurrent() || name == nullptr)               \
+      return missingRecord(o.context(), o.result(), __func__, __LINE__);       \
   } while (0)
 
+// The component id's fields in their written order; "subcomponent" is
+// written as "subComponent".
+void componentIdTable(const VELM_ComponentId *r, attr_val (&table)[12]) {
+  const attr_val t[12] = {{u"location", r->location},
+                          {u"locationType", r->locationType},
+                          {u"application", r->application},
+                          {u"executionEnvironment", r->executionEnvironment},
+                          {u"component", r->component},
+                          {u"componentType", r->componentType},
+                          {u"componentIdType", r->componentIdType},
+                          {u"subComponent", r->subcomponent},
+                          {u"instanceId", r->instanceId},
+                          {u"processId", r->processId},
+                          {u"threadId", r->threadId},
+                          {}};
+  std::memcpy(table, t, sizeof t);
+}
+
+// One entry of a record array, untyped, named "value", kept only when it
+// could be written whole; the others still go.
+template <typename R, typename Encoder>
+int arrayEntries(CbeOutput &o, const char *name, R *const *list, Encoder encode) {
+  for (int i = 0; list[i] != nullptr; ++i) {
+    bool kept = false;
+    if (o.open(kChildren) == 0) {
+      if (encode(o, "value", 0, list[i]) == 0) {
+        kept = o.close() == 0;
+      } else {
+        o.drop();
+      }
+    }
+    if (!kept) recordLeftOut(o.context(), o.result(), partName(name, nullptr, i), __func__, __LINE__);
+  }
+  return 0;
+}
+
 }  // namespace
+
+int encodeChildren(CbeOutput &o, const attr_val *table) {
+  if (table == nullptr || !o.hasCurrent()) return -1;
+  for (const attr_val *e = table; e->name != nullptr; ++e)
+    if (stringFieldOf(o, e->name, e->value) != 0) return -1;
+  return 0;
+}
+
+int encodeAttributes(CbeOutput &o, VELM_Attribute *const *list, const char *owner, bool inArray) {
+  if (list == nullptr) return 0;
+  static constexpr XMLCh kAttributes[] = u"attributes";
+  // An attribute that cannot be written whole is left out (a name without
+  // its value would mislead); the others still go.
+  for (int i = 0; list[i] != nullptr; ++i) {
+    const VELM_Attribute *a = list[i];
+    if (openField(o, kAttributes, kTypeNoValue) != 0) return -1;
+    const attr_val table[] = {{u"name", a->name}, {u"value", a->value}, {u"source", a->source}, {}};
+    if (encodeChildren(o, table) != 0) {
+      o.drop();
+      recordLeftOut(o.context(), o.result(), partName(owner, inArray ? nullptr : kAttributes, i), __func__,
+                    __LINE__);
+    } else if (o.close() != 0) {
+      recordLeftOut(o.context(), o.result(), partName(owner, inArray ? nullptr : kAttributes, i), __func__,
+                    __LINE__);
+    }
+  }
+  return 0;
+}
+
+int encodeAttribute(CbeOutput &o, const char *name, int typed, const VELM_Attribute *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_ATTRIBUTE) != 0) return -1;
+  const attr_val table[] = {{u"name", record->name}, {u"value", record->value}, {u"source", record->source}, {}};
+  return encodeChildren(o, table);
+}
+
+int encodeAttributePermissionInfo(CbeOutput &o, const char *name, int typed,
+                                  const VELM_AttributePermissionInfo *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_ATTRIBUTE_PERMISSION_INFO) != 0) return -1;
+  if (arrayFieldOf(o, u"attributeNames", record->attributeNames, name) != 0 ||
+      arrayFieldOf(o, u"checked", record->checked, name) != 0 ||
+      arrayFieldOf(o, u"granted", record->granted, name) != 0 ||
+      arrayFieldOf(o, u"denied", record->denied, name) != 0)
+    return -1;
+  return 0;
+}
+
+int encodeComponentId(CbeOutput &o, bool base, const char *name, int typed, const VELM_ComponentId *record) {
+  if (record == nullptr || name == nullptr || (!base && !o.hasCurrent()))
+    return missingRecord(o.context(), o.result(), __func__, __LINE__);
+  attr_val table[12];
+  componentIdTable(record, table);
+  if (base) {
+    int slot;
+    const XMLCh *elementName;
+    if (std::strcmp(name, "sourceComponentId") == 0) {
+      slot = kSlotSource;
+      elementName = kSourceComponentId;
+    } else if (std::strcmp(name, "reporterComponentId") == 0) {
+      slot = kSlotReporter;
+      elementName = kReporterComponentId;
+    } else {
+      return -1;
+    }
+    if (o.open(elementName, true) != 0) return -1;
+    // A field that cannot be written is left out; the others still go.
+    for (const attr_val *f = table; f->name != nullptr; ++f) {
+      if (f->value != nullptr && o.attr(f->name, f->value) != 0)
+        recordLeftOut(o.context(), o.result(), partName(name, f->name, -1), __func__, __LINE__);
+    }
+    return o.close(slot);
+  }
+  if (recordHeader(o, name, typed, VELM_VT_COMPONENT_ID) != 0) return -1;
+  for (const attr_val *f = table; f->name != nullptr; ++f) {
+    if (stringFieldOf(o, f->name, f->value) != 0)
+      recordLeftOut(o.context(), o.result(), partName(name, f->name, -1), __func__, __LINE__);
+  }
+  return 0;
+}
+
+int encodeHTTPURLInfo(CbeOutput &o, const char *name, int typed, const VELM_HTTPURLInfo *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_HTTPURL_INFO) != 0) return -1;
+  const attr_val table[] = {{u"url", record->url},
+                            {u"method", record->method},
+                            {u"requestHeaders", record->requestHeaders},
+                            {u"responseHeaders", record->responseHeaders},
+                            {}};
+  if (encodeChildren(o, table) != 0) return -1;
+  return intFieldOf(o, u"responseCode", record->responseCode);
+}
+
+int encodeMembershipInfo(CbeOutput &o, const char *name, int typed, const VELM_MembershipInfo *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_MEMBERSHIP_INFO) != 0) return -1;
+  const attr_val table[] = {{u"type", record->type}, {u"id", record->id}, {u"name", record->name}, {}};
+  return encodeChildren(o, table);
+}
+
+int encodeTargetInfo(CbeOutput &o, const char *name, int typed, const VELM_TargetInfo *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_TARGET_INFO) != 0) return -1;
+  if (arrayFieldOf(o, u"targetNames", record->targetNames, name) != 0) return -1;
+  return encodeAttributes(o, record->attributes, name, false);
+}
+
+int encodeMgmtInfo(CbeOutput &o, const char *name, int typed, const VELM_MgmtInfo *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_MGMT_INFO) != 0) return -1;
+  int status = 0;
+  if (record->targetInfo != nullptr) {
+    // A target info that cannot be written is left out; the command still is.
+    if (o.open(kChildren) != 0) {
+      status = -1;
+    } else if (encodeTargetInfo(o, "targetInfo", 0, record->targetInfo) != 0) {
+      o.drop();
+      status = -1;
+    } else if (o.close() != 0) {
+      status = -1;
+    }
+  }
+  if (stringFieldOf(o, u"command", record->command) != 0) return -1;
+  return status;
+}
+
+int encodeMsgDataElement(CbeOutput &o, bool base, const char *name, int typed, const VELM_MsgDataElement *record) {
+  if (record == nullptr || (!base && (!o.hasCurrent() || name == nullptr)))
+    return missingRecord(o.context(), o.result(), __func__, __LINE__);
+  if (base) {
+    static constexpr XMLCh kMsgLocale[] = u"msgLocale";
+    static constexpr XMLCh kMsgCatalogTokens[] = u"msgCatalogTokens";
+    if (o.open(kMsgDataElement, true) != 0) return -1;
+    if (record->msgLocale != nullptr && o.attr(kMsgLocale, record->msgLocale) != 0) {
+      o.drop();
+      return -1;
+    }
+    if (record->msgCatalogTokens != nullptr) {
+      // A token that cannot be written is left out; the others still go.
+      for (int i = 0; record->msgCatalogTokens[i] != nullptr; ++i) {
+        if (o.open(kMsgCatalogTokens) != 0) {
+          o.drop();
+          return -1;
+        }
+        bool kept = false;
+        if (o.attr(kValue, record->msgCatalogTokens[i]) != 0) {
+          o.drop();
+        } else {
+          kept = o.close() == 0;
+        }
+        if (!kept)
+          recordLeftOut(o.context(), o.result(), partName("msgDataElement", kMsgCatalogTokens, i), __func__,
+                        __LINE__);
+      }
+    }
+    // Here "msgCatalogType" comes before "msgCatalog", unlike the record form.
+    const attr_val texts[] = {{u"msgId", record->msgId},
+                              {u"msgIdType", record->msgIdType},
+                              {u"msgCatalogId", record->msgCatalogId},
+                              {u"msgCatalogType", record->msgCatalogType},
+                              {u"msgCatalog", record->msgCatalog},
+                              {}};
+    for (const attr_val *t = texts; t->name != nullptr; ++t) {
+      if (t->value == nullptr) continue;
+      if (o.open(t->name) != 0) {
+        o.drop();
+        return -1;
+      }
+      if (o.text(t->value) != 0) {
+        o.drop();
+        o.drop();
+        return -1;
+      }
+      if (o.close() != 0) {
+        o.drop();
+        return -1;
+      }
+    }
+    return o.close(kSlotMsgData);
+  }
+  if (recordHeader(o, name, typed, VELM_VT_MSG_DATA_ELEMENT) != 0) return -1;
+  const attr_val table[] = {{u"msgId", record->msgId},
+                            {u"msgIdType", record->msgIdType},
+                            {u"msgCatalogId", record->msgCatalogId},
+                            {u"msgCatalog", record->msgCatalog},
+                            {u"msgCatalogType", record->msgCatalogType},
+                            {u"msgLocale", record->msgLocale},
+                            {}};
+  if (encodeChildren(o, table) != 0) return -1;
+  return arrayFieldOf(o, u"msgCatalogTokens", record->msgCatalogTokens, name);
+}
+
+int encodeOutcome(CbeOutput &o, const char *name, int typed, const VELM_Outcome *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_OUTCOME) != 0 || stringFieldOf(o, u"result", record->result) != 0 ||
+      intFieldOf(o, u"majorStatus", record->majorStatus) != 0 ||
+      intFieldOf(o, u"minorStatus", record->minorStatus) != 0 ||
+      stringFieldOf(o, u"failureReason", record->failureReason) != 0)
+    return -1;
+  return 0;
+}
+
+int encodePerfInfo(CbeOutput &o, const char *name, int typed, const VELM_PerfInfo *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_PERF_INFO) != 0 || stringFieldOf(o, u"name", record->name) != 0 ||
+      stringFieldOf(o, u"description", record->description) != 0 ||
+      intFieldOf(o, u"numDataPoints", record->numDataPoints) != 0 ||
+      stringFieldOf(o, u"unit", record->unit) != 0 || longFieldOf(o, u"maxValue", record->maxValue) != 0 ||
+      longFieldOf(o, u"minValue", record->minValue) != 0 || longFieldOf(o, u"value", record->value) != 0 ||
+      stringFieldOf(o, u"aggregate", record->aggregate) != 0)
+    return -1;
+  return 0;
+}
+
+int encodePolicyInfo(CbeOutput &o, const char *name, int typed, const VELM_PolicyInfo *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_POLICY_INFO) != 0) return -1;
+  const attr_val table[] = {{u"name", record->name},
+                            {u"branch", record->branch},
+                            {u"type", record->type},
+                            {u"description", record->description},
+                            {}};
+  if (encodeChildren(o, table) != 0) return -1;
+  return encodeAttributes(o, record->attributes, name, false);
+}
+
+int encodePermissionInfo(CbeOutput &o, const char *name, int typed, const VELM_PermissionInfo *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_PERMISSION_INFO) != 0 ||
+      arrayFieldOf(o, u"checked", record->checked, name) != 0 ||
+      arrayFieldOf(o, u"granted", record->granted, name) != 0 ||
+      arrayFieldOf(o, u"denied", record->denied, name) != 0 ||
+      arrayFieldOf(o, u"J2EERolesChecked", record->J2EERolesChecked, name) != 0 ||
+      arrayFieldOf(o, u"J2EERolesGranted", record->J2EERolesGranted, name) != 0)
+    return -1;
+  return 0;
+}
+
+int encodeProvisioningInfo(CbeOutput &o, const char *name, int typed, const VELM_ProvisioningInfo *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_PROVISIONING_INFO) != 0) return -1;
+  const attr_val table[] = {{u"accountId", record->accountId},
+                            {u"resourceId", record->resourceId},
+                            {u"resourceType", record->resourceType},
+                            {}};
+  return encodeChildren(o, table);
+}
+
+int encodeRegistryInfo(CbeOutput &o, const char *name, int typed, const VELM_RegistryInfo *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_REGISTRY_INFO) != 0) return -1;
+  const attr_val table[] = {{u"type", record->type},
+                            {u"serverLocation", record->serverLocation},
+                            {u"serverLocationType", record->serverLocationType},
+                            {u"serverPort", record->serverPort},
+                            {}};
+  return encodeChildren(o, table);
+}
+
+int encodeRegistryObjectInfo(CbeOutput &o, const char *name, int typed, const VELM_RegistryObjectInfo *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_REGISTRY_OBJECT_INFO) != 0) return -1;
+  const attr_val table[] = {{u"name", record->name},
+                            {u"registryName", record->registryName},
+                            {u"type", record->type},
+                            {u"description", record->description},
+                            {}};
+  if (encodeChildren(o, table) != 0) return -1;
+  return encodeAttributes(o, record->attributes, name, false);
+}
+
+int encodeResourceInfo(CbeOutput &o, const char *name, int typed, const VELM_ResourceInfo *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_RESOURCE_INFO) != 0) return -1;
+  const attr_val table[] = {{u"nameInApp", record->nameInApp},
+                            {u"nameInPolicy", record->nameInPolicy},
+                            {u"type", record->type},
+                            {}};
+  if (encodeChildren(o, table) != 0) return -1;
+  return encodeAttributes(o, record->attributes, name, false);
+}
+
+int encodeUserInfo(CbeOutput &o, const char *name, int typed, const VELM_UserInfo *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_USER_INFO) != 0) return -1;
+  const attr_val table[] = {{u"registryUserName", record->registryUserName},
+                            {u"appUserName", record->appUserName},
+                            {u"domain", record->domain},
+                            {u"realm", record->realm},
+                            {u"location", record->location},
+                            {u"locationType", record->locationType},
+                            {u"sessionId", record->sessionId},
+                            {}};
+  if (encodeChildren(o, table) != 0 || intFieldOf(o, u"uniqueId", record->uniqueId) != 0 ||
+      arrayFieldOf(o, u"callerList", record->callerList, name) != 0)
+    return -1;
+  return encodeAttributes(o, record->attributes, name, false);
+}
+
+int encodeWorkItemInfo(CbeOutput &o, const char *name, int typed, const VELM_WorkItemInfo *record) {
+  VELM_CHECK_RECORD();
+  if (recordHeader(o, name, typed, VELM_VT_WORK_ITEM_INFO) != 0) return -1;
+  const attr_val table[] = {{u"id", record->id}, {u"type", record->type}, {}};
+  return encodeChildren(o, table);
+}
+
+int encodeElementArray(CbeOutput &o, int kind, const char *name, int typed, const void *list) {
+  if (name == nullptr || list == nullptr) return 0;
+  VELM_AuditClientContext *context = o.context();
+  VELM_result *result = o.result();
+  if (kind < VELM_VT_ATTRIBUTE_ARRAY || kind > VELM_VT_POLICY_INFO_ARRAY) {
+    VELM_TRACE_ERROR(context, "The element %s has an invalid value type: %d", name, kind);
+    VELM_RECORD(context, result, 14, name, kind);
+    return -1;
+  }
+  if (recordHeader(o, name, typed, kind) != 0) return -1;
+  switch (kind) {
+    case VELM_VT_ATTRIBUTE_ARRAY:
+      return encodeAttributes(o, static_cast<VELM_Attribute *const *>(list), name, true);
+    case VELM_VT_ATTRIBUTE_PERMISSION_INFO_ARRAY:
+      return arrayEntries(o, name, static_cast<VELM_AttributePermissionInfo *const *>(list),
+                          encodeAttributePermissionInfo);
+    case VELM_VT_MEMBERSHIP_INFO_ARRAY:
+      return arrayEntries(o, name, static_cast<VELM_MembershipInfo *const *>(list), encodeMembershipInfo);
+    default:
+      return arrayEntries(o, name, static_cast<VELM_PolicyInfo *const *>(list), encodePolicyInfo);
+  }
+}
+
+}  // namespace cbe
+
+// ---- The DOM-level functions ----------------------------------------------------
+
+using namespace cbe;
 
 int addAttrsToElement(VELM_AuditClientContext *context, XmlDocument *doc, const attr_val *table,
                       XmlElement *node, VELM_result *result) {
@@ -202,10 +615,8 @@ int addAttrsToElement(VELM_AuditClientContext *context, XmlDocument *doc, const 
 
 int addChldsToElement(VELM_AuditClientContext *context, XmlDocument *doc, const attr_val *table,
                       XmlElement *node, VELM_result *result) {
-  if (table == nullptr || node == nullptr) return -1;
-  for (const attr_val *e = table; e->name != nullptr; ++e)
-    if (stringField(context, doc, node, e->name, e->value, result) != 0) return -1;
-  return 0;
+  DomOutput o(context, result, doc, node);
+  return encodeChildren(o, table);
 }
 
 int addArrayToElement(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
@@ -227,368 +638,59 @@ int addArrayToElement(VELM_AuditClientContext *context, XmlDocument *doc, XmlEle
 
 int buildAttributes(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node,
                     VELM_Attribute *const *list, VELM_result *result, const char *owner, bool inArray) {
-  if (list == nullptr) return 0;
-  static constexpr XMLCh kAttributes[] = u"attributes";
-  // An attribute that cannot be written whole is left out (a name without
-  // its value would mislead); the others still go.
-  for (int i = 0; list[i] != nullptr; ++i) {
-    const VELM_Attribute *a = list[i];
-    XmlElement *child = field(context, doc, kAttributes, kTypeNoValue, result);
-    if (child == nullptr) return -1;
-    const attr_val table[] = {{u"name", a->name}, {u"value", a->value}, {u"source", a->source}, {}};
-    if (addChldsToElement(context, doc, table, child, result) != 0 ||
-        addElementToElement(context, node, child, result) != 0)
-      recordLeftOut(context, result, partName(owner, inArray ? nullptr : kAttributes, i), __func__, __LINE__);
+  DomOutput o(context, result, doc, node);
+  return encodeAttributes(o, list, owner, inArray);
+}
+
+#define VELM_DOM_RECORD(Type, Encoder)                                                                  \
+  int build##Type(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name, \
+                  int typed, const VELM_##Type *record, VELM_result *result) {                          \
+    DomOutput o(context, result, doc, node);                                                            \
+    return Encoder(o, name, typed, record);                                                             \
   }
-  return 0;
-}
 
-int buildAttribute(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
-                   int typed, const VELM_Attribute *record, VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_ATTRIBUTE, result) != 0) return -1;
-  const attr_val table[] = {{u"name", record->name}, {u"value", record->value}, {u"source", record->source}, {}};
-  return addChldsToElement(context, doc, table, node, result);
-}
-
-int buildAttributePermissionInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node,
-                                 const char *name, int typed, const VELM_AttributePermissionInfo *record,
-                                 VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_ATTRIBUTE_PERMISSION_INFO, result) != 0) return -1;
-  if (arrayField(context, doc, node, u"attributeNames", record->attributeNames, result, name) != 0 ||
-      arrayField(context, doc, node, u"checked", record->checked, result, name) != 0 ||
-      arrayField(context, doc, node, u"granted", record->granted, result, name) != 0 ||
-      arrayField(context, doc, node, u"denied", record->denied, result, name) != 0)
-    return -1;
-  return 0;
-}
-
-namespace {
-// The component id's fields in their written order; "subcomponent" is
-// written as "subComponent".
-void componentIdTable(const VELM_ComponentId *r, attr_val (&table)[12]) {
-  const attr_val t[12] = {{u"location", r->location},
-                          {u"locationType", r->locationType},
-                          {u"application", r->application},
-                          {u"executionEnvironment", r->executionEnvironment},
-                          {u"component", r->component},
-                          {u"componentType", r->componentType},
-                          {u"componentIdType", r->componentIdType},
-                          {u"subComponent", r->subcomponent},
-                          {u"instanceId", r->instanceId},
-                          {u"processId", r->processId},
-                          {u"threadId", r->threadId},
-                          {}};
-  std::memcpy(table, t, sizeof t);
-}
-}  // namespace
+VELM_DOM_RECORD(Attribute, encodeAttribute)
+VELM_DOM_RECORD(AttributePermissionInfo, encodeAttributePermissionInfo)
+VELM_DOM_RECORD(HTTPURLInfo, encodeHTTPURLInfo)
+VELM_DOM_RECORD(MembershipInfo, encodeMembershipInfo)
+VELM_DOM_RECORD(MgmtInfo, encodeMgmtInfo)
+VELM_DOM_RECORD(Outcome, encodeOutcome)
+VELM_DOM_RECORD(PerfInfo, encodePerfInfo)
+VELM_DOM_RECORD(PolicyInfo, encodePolicyInfo)
+VELM_DOM_RECORD(PermissionInfo, encodePermissionInfo)
+VELM_DOM_RECORD(ProvisioningInfo, encodeProvisioningInfo)
+VELM_DOM_RECORD(RegistryInfo, encodeRegistryInfo)
+VELM_DOM_RECORD(RegistryObjectInfo, encodeRegistryObjectInfo)
+VELM_DOM_RECORD(ResourceInfo, encodeResourceInfo)
+VELM_DOM_RECORD(TargetInfo, encodeTargetInfo)
+VELM_DOM_RECORD(UserInfo, encodeUserInfo)
+VELM_DOM_RECORD(WorkItemInfo, encodeWorkItemInfo)
+#undef VELM_DOM_RECORD
 
 int buildComponentId(VELM_AuditClientContext *context, XmlDocument *doc, cbe_base_elts *base, XmlElement *node,
                      const char *name, int typed, const VELM_ComponentId *record, VELM_result *result) {
-  if (record == nullptr || name == nullptr || (base == nullptr && node == nullptr))
-    return missingRecord(context, result, __func__, __LINE__);
-  attr_val table[12];
-  componentIdTable(record, table);
-  if (base != nullptr) {
-    XmlElement **slot = nullptr;
-    const XMLCh *elementName = nullptr;
-    if (std::strcmp(name, "sourceComponentId") == 0) {
-      slot = &base->sourceComponentId;
-      elementName = kSourceComponentId;
-    } else if (std::strcmp(name, "reporterComponentId") == 0) {
-      slot = &base->reporterComponentId;
-      elementName = kReporterComponentId;
-    } else {
-      return -1;
-    }
-    XmlElement *e = createElement(context, doc, elementName, result);
-    if (e == nullptr) return -1;
-    // A field that cannot be written is left out; the others still go.
-    for (const attr_val *f = table; f->name != nullptr; ++f) {
-      if (f->value != nullptr && setAttribute(context, e, f->name, f->value, result) != 0)
-        recordLeftOut(context, result, partName(name, f->name, -1), __func__, __LINE__);
-    }
-    *slot = e;
-    return 0;
+  DomOutput o(context, result, doc, node);
+  const int rc = encodeComponentId(o, base != nullptr, name, typed, record);
+  if (rc == 0 && base != nullptr) {
+    if (o.slotFilled(kSlotSource)) base->sourceComponentId = o.slot(kSlotSource);
+    if (o.slotFilled(kSlotReporter)) base->reporterComponentId = o.slot(kSlotReporter);
   }
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_COMPONENT_ID, result) != 0) return -1;
-  for (const attr_val *f = table; f->name != nullptr; ++f) {
-    if (stringField(context, doc, node, f->name, f->value, result) != 0)
-      recordLeftOut(context, result, partName(name, f->name, -1), __func__, __LINE__);
-  }
-  return 0;
-}
-
-int buildHTTPURLInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
-                     int typed, const VELM_HTTPURLInfo *record, VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_HTTPURL_INFO, result) != 0) return -1;
-  const attr_val table[] = {{u"url", record->url},
-                            {u"method", record->method},
-                            {u"requestHeaders", record->requestHeaders},
-                            {u"responseHeaders", record->responseHeaders},
-                            {}};
-  if (addChldsToElement(context, doc, table, node, result) != 0) return -1;
-  return intField(context, doc, node, u"responseCode", record->responseCode, result);
-}
-
-int buildMembershipInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
-                        int typed, const VELM_MembershipInfo *record, VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_MEMBERSHIP_INFO, result) != 0) return -1;
-  const attr_val table[] = {{u"type", record->type}, {u"id", record->id}, {u"name", record->name}, {}};
-  return addChldsToElement(context, doc, table, node, result);
-}
-
-int buildTargetInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
-                    int typed, const VELM_TargetInfo *record, VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_TARGET_INFO, result) != 0) return -1;
-  if (arrayField(context, doc, node, u"targetNames", record->targetNames, result, name) != 0) return -1;
-  return buildAttributes(context, doc, node, record->attributes, result, name);
-}
-
-int buildMgmtInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
-                  int typed, const VELM_MgmtInfo *record, VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_MGMT_INFO, result) != 0) return -1;
-  int status = 0;
-  if (record->targetInfo != nullptr) {
-    // A target info that cannot be written is left out; the command still is.
-    XmlElement *nested = createElement(context, doc, kChildren, result);
-    if (nested == nullptr || buildTargetInfo(context, doc, nested, "targetInfo", 0, record->targetInfo, result) != 0 ||
-        addElementToElement(context, node, nested, result) != 0)
-      status = -1;
-  }
-  if (stringField(context, doc, node, u"command", record->command, result) != 0) return -1;
-  return status;
+  return rc;
 }
 
 int buildMsgDataElement(VELM_AuditClientContext *context, XmlDocument *doc, cbe_base_elts *base,
                         XmlElement *node, const char *name, int typed, const VELM_MsgDataElement *record,
                         VELM_result *result) {
-  if (record == nullptr || (base == nullptr && (node == nullptr || name == nullptr)))
-    return missingRecord(context, result, __func__, __LINE__);
-  if (base != nullptr) {
-    static constexpr XMLCh kMsgLocale[] = u"msgLocale";
-    static constexpr XMLCh kMsgCatalogTokens[] = u"msgCatalogTokens";
-    XmlElement *e = createElement(context, doc, kMsgDataElement, result);
-    if (e == nullptr) return -1;
-    if (record->msgLocale != nullptr && setAttribute(context, e, kMsgLocale, record->msgLocale, result) != 0)
-      return -1;
-    if (record->msgCatalogTokens != nullptr) {
-      // A token that cannot be written is left out; the others still go.
-      for (int i = 0; record->msgCatalogTokens[i] != nullptr; ++i) {
-        XmlElement *token = createElement(context, doc, kMsgCatalogTokens, result);
-        if (token == nullptr) return -1;
-        if (setAttribute(context, token, kValue, record->msgCatalogTokens[i], result) != 0 ||
-            addElementToElement(context, e, token, result) != 0)
-          recordLeftOut(context, result, partName("msgDataElement", kMsgCatalogTokens, i), __func__,
-                        __LINE__);
-      }
-    }
-    // Here "msgCatalogType" comes before "msgCatalog", unlike the record form.
-    const attr_val texts[] = {{u"msgId", record->msgId},
-                              {u"msgIdType", record->msgIdType},
-                              {u"msgCatalogId", record->msgCatalogId},
-                              {u"msgCatalogType", record->msgCatalogType},
-                              {u"msgCatalog", record->msgCatalog},
-                              {}};
-    for (const attr_val *t = texts; t->name != nullptr; ++t) {
-      if (t->value == nullptr) continue;
-      XmlElement *child = createElement(context, doc, t->name, result);
-      if (child == nullptr || setElementData(context, doc, child, t->value, result) != 0 ||
-          addElementToElement(context, e, child, result) != 0)
-        return -1;
-    }
-    base->msgDataElement = e;
-    return 0;
-  }
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_MSG_DATA_ELEMENT, result) != 0) return -1;
-  const attr_val table[] = {{u"msgId", record->msgId},
-                            {u"msgIdType", record->msgIdType},
-                            {u"msgCatalogId", record->msgCatalogId},
-                            {u"msgCatalog", record->msgCatalog},
-                            {u"msgCatalogType", record->msgCatalogType},
-                            {u"msgLocale", record->msgLocale},
-                            {}};
-  if (addChldsToElement(context, doc, table, node, result) != 0) return -1;
-  return arrayField(context, doc, node, u"msgCatalogTokens", record->msgCatalogTokens, result, name);
+  DomOutput o(context, result, doc, node);
+  const int rc = encodeMsgDataElement(o, base != nullptr, name, typed, record);
+  if (rc == 0 && base != nullptr && o.slotFilled(kSlotMsgData)) base->msgDataElement = o.slot(kSlotMsgData);
+  return rc;
 }
-
-int buildOutcome(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
-                 int typed, const VELM_Outcome *record, VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_OUTCOME, result) != 0 ||
-      stringField(context, doc, node, u"result", record->result, result) != 0 ||
-      intField(context, doc, node, u"majorStatus", record->majorStatus, result) != 0 ||
-      intField(context, doc, node, u"minorStatus", record->minorStatus, result) != 0 ||
-      stringField(context, doc, node, u"failureReason", record->failureReason, result) != 0)
-    return -1;
-  return 0;
-}
-
-int buildPerfInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
-                  int typed, const VELM_PerfInfo *record, VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_PERF_INFO, result) != 0 ||
-      stringField(context, doc, node, u"name", record->name, result) != 0 ||
-      stringField(context, doc, node, u"description", record->description, result) != 0 ||
-      intField(context, doc, node, u"numDataPoints", record->numDataPoints, result) != 0 ||
-      stringField(context, doc, node, u"unit", record->unit, result) != 0 ||
-      longField(context, doc, node, u"maxValue", record->maxValue, result) != 0 ||
-      longField(context, doc, node, u"minValue", record->minValue, result) != 0 ||
-      longField(context, doc, node, u"value", record->value, result) != 0 ||
-      stringField(context, doc, node, u"aggregate", record->aggregate, result) != 0)
-    return -1;
-  return 0;
-}
-
-int buildPolicyInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
-                    int typed, const VELM_PolicyInfo *record, VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_POLICY_INFO, result) != 0) return -1;
-  const attr_val table[] = {{u"name", record->name},
-                            {u"branch", record->branch},
-                            {u"type", record->type},
-                            {u"description", record->description},
-                            {}};
-  if (addChldsToElement(context, doc, table, node, result) != 0) return -1;
-  return buildAttributes(context, doc, node, record->attributes, result, name);
-}
-
-int buildPermissionInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
-                        int typed, const VELM_PermissionInfo *record, VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_PERMISSION_INFO, result) != 0 ||
-      arrayField(context, doc, node, u"checked", record->checked, result, name) != 0 ||
-      arrayField(context, doc, node, u"granted", record->granted, result, name) != 0 ||
-      arrayField(context, doc, node, u"denied", record->denied, result, name) != 0 ||
-      arrayField(context, doc, node, u"J2EERolesChecked", record->J2EERolesChecked, result, name) != 0 ||
-      arrayField(context, doc, node, u"J2EERolesGranted", record->J2EERolesGranted, result, name) != 0)
-    return -1;
-  return 0;
-}
-
-int buildProvisioningInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node,
-                          const char *name, int typed, const VELM_ProvisioningInfo *record, VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_PROVISIONING_INFO, result) != 0) return -1;
-  const attr_val table[] = {{u"accountId", record->accountId},
-                            {u"resourceId", record->resourceId},
-                            {u"resourceType", record->resourceType},
-                            {}};
-  return addChldsToElement(context, doc, table, node, result);
-}
-
-int buildRegistryInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
-                      int typed, const VELM_RegistryInfo *record, VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_REGISTRY_INFO, result) != 0) return -1;
-  const attr_val table[] = {{u"type", record->type},
-                            {u"serverLocation", record->serverLocation},
-                            {u"serverLocationType", record->serverLocationType},
-                            {u"serverPort", record->serverPort},
-                            {}};
-  return addChldsToElement(context, doc, table, node, result);
-}
-
-int buildRegistryObjectInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node,
-                            const char *name, int typed, const VELM_RegistryObjectInfo *record,
-                            VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_REGISTRY_OBJECT_INFO, result) != 0) return -1;
-  const attr_val table[] = {{u"name", record->name},
-                            {u"registryName", record->registryName},
-                            {u"type", record->type},
-                            {u"description", record->description},
-                            {}};
-  if (addChldsToElement(context, doc, table, node, result) != 0) return -1;
-  return buildAttributes(context, doc, node, record->attributes, result, name);
-}
-
-int buildResourceInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
-                      int typed, const VELM_ResourceInfo *record, VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_RESOURCE_INFO, result) != 0) return -1;
-  const attr_val table[] = {{u"nameInApp", record->nameInApp},
-                            {u"nameInPolicy", record->nameInPolicy},
-                            {u"type", record->type},
-                            {}};
-  if (addChldsToElement(context, doc, table, node, result) != 0) return -1;
-  return buildAttributes(context, doc, node, record->attributes, result, name);
-}
-
-int buildUserInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
-                  int typed, const VELM_UserInfo *record, VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_USER_INFO, result) != 0) return -1;
-  const attr_val table[] = {{u"registryUserName", record->registryUserName},
-                            {u"appUserName", record->appUserName},
-                            {u"domain", record->domain},
-                            {u"realm", record->realm},
-                            {u"location", record->location},
-                            {u"locationType", record->locationType},
-                            {u"sessionId", record->sessionId},
-                            {}};
-  if (addChldsToElement(context, doc, table, node, result) != 0 ||
-      intField(context, doc, node, u"uniqueId", record->uniqueId, result) != 0 ||
-      arrayField(context, doc, node, u"callerList", record->callerList, result, name) != 0)
-    return -1;
-  return buildAttributes(context, doc, node, record->attributes, result, name);
-}
-
-int buildWorkItemInfo(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
-                      int typed, const VELM_WorkItemInfo *record, VELM_result *result) {
-  VELM_CHECK_RECORD();
-  if (recordHeader(context, doc, node, name, typed, VELM_VT_WORK_ITEM_INFO, result) != 0) return -1;
-  const attr_val table[] = {{u"id", record->id}, {u"type", record->type}, {}};
-  return addChldsToElement(context, doc, table, node, result);
-}
-
-namespace {
-
-// One entry of a record array, untyped, named "value", appended to node
-// only when it could be written whole.
-// An entry that cannot be written is left out and the others still go.
-template <typename R, typename Encoder>
-int arrayEntries(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, const char *name,
-                 R *const *list, Encoder encode, VELM_result *result) {
-  for (int i = 0; list[i] != nullptr; ++i) {
-    XmlElement *child = createElement(context, doc, kChildren, result);
-    if (child == nullptr || encode(context, doc, child, "value", 0, list[i], result) != 0 ||
-        addElementToElement(context, node, child, result) != 0)
-      recordLeftOut(context, result, partName(name, nullptr, i), __func__, __LINE__);
-  }
-  return 0;
-}
-
-}  // namespace
 
 int createElementArray(VELM_AuditClientContext *context, XmlDocument *doc, XmlElement *node, int kind,
                        const char *name, int typed, const void *list, VELM_result *result) {
-  if (name == nullptr || list == nullptr) return 0;
-  if (kind < VELM_VT_ATTRIBUTE_ARRAY || kind > VELM_VT_POLICY_INFO_ARRAY) {
-    VELM_TRACE_ERROR(context, "The element %s has an invalid value type: %d", name, kind);
-    VELM_RECORD(context, result, 14, name, kind);
-    return -1;
-  }
-  if (recordHeader(context, doc, node, name, typed, kind, result) != 0) return -1;
-  switch (kind) {
-    case VELM_VT_ATTRIBUTE_ARRAY:
-      return buildAttributes(context, doc, node, static_cast<VELM_Attribute *const *>(list), result, name,
-                             true);
-    case VELM_VT_ATTRIBUTE_PERMISSION_INFO_ARRAY:
-      return arrayEntries(context, doc, node, name, static_cast<VELM_AttributePermissionInfo *const *>(list),
-                          buildAttributePermissionInfo, result);
-    case VELM_VT_MEMBERSHIP_INFO_ARRAY:
-      return arrayEntries(context, doc, node, name, static_cast<VELM_MembershipInfo *const *>(list),
-                          buildMembershipInfo, result);
-    default:
-      return arrayEntries(context, doc, node, name, static_cast<VELM_PolicyInfo *const *>(list),
-                          buildPolicyInfo, result);
-  }
+  DomOutput o(context, result, doc, node);
+  return encodeElementArray(o, kind, name, typed, list);
 }
 
 }  // namespace velm

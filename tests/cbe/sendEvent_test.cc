@@ -140,6 +140,32 @@ TEST(BatchStrings, DamagedTailLosesOnlyTheDamagedEvent) {
   }
 }
 
+// Batch strings are split by scanning; text of any shape the library does
+// not write goes to the parser (a comment in front is such a shape). Both
+// must give the same events for the library's own text, and a cut anywhere
+// inside an event, even inside a reference or a character, keeps the events
+// before it.
+TEST(BatchStrings, ScanningAgreesWithTheParserAndCutsAnywhereKeepTheEventsBefore) {
+  const std::string e = eventString("n", "a&b<c>\"d\"\t\r\n]]>\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80");
+  const std::string f = eventString("tab\tname \"q\"", "plain");
+  const std::string batch = e + f + e;
+  Result r;
+  Batch scanned(velmStringToCommonBaseEvents(ctx(), batch.c_str(), &r));
+  Batch parsed(velmStringToCommonBaseEvents(ctx(), ("<!-- parser -->" + batch).c_str(), &r));
+  ASSERT_TRUE(scanned && parsed) << r.text();
+  EXPECT_EQ(textsOf(scanned.get()), (std::vector<std::string>{e, f, e}));
+  EXPECT_EQ(textsOf(parsed.get()), textsOf(scanned.get()));
+
+  for (std::size_t cut = e.size() + f.size() + 1; cut < batch.size(); cut += 7) {
+    SCOPED_TRACE(cut);
+    const std::string text = batch.substr(0, cut);
+    Batch b(velmStringToCommonBaseEvents(ctx(), text.c_str(), &r));
+    ASSERT_TRUE(b) << r.text();
+    EXPECT_EQ(textsOf(b.get()), (std::vector<std::string>{e, f}));
+  }
+  EXPECT_EQ(r.count(), 0) << r.text();
+}
+
 TEST(BatchStrings, SpecialAndNonAsciiTextComesBackUnchangedUnderTheCLocale) {
   const std::string saved = std::setlocale(LC_ALL, nullptr);
   std::setlocale(LC_ALL, "C");

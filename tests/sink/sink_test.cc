@@ -146,6 +146,26 @@ TEST(SinkTest, ProbeGetsSuccessAndIsNotRecorded) {
   EXPECT_NE(r.body.find("SECJ0053E"), std::string::npos) << r.body;
 }
 
+// Fast acceptance counts the event elements and keeps nothing.
+TEST(SinkTest, FastAcceptanceCountsEventsWithoutParsingOrRecording) {
+  Sink sink(SinkOptions().withArgs({"--fast"}));
+  Reply r = post(sink.url(), envelope(batch("f", 3)));
+  ASSERT_EQ(r.code, CURLE_OK);
+  EXPECT_EQ(r.status, 200);
+  EXPECT_NE(r.body.find(kSuccess), std::string::npos) << r.body;
+  // The library's own form, without a prefix.
+  std::string plain = envelope(batch("g", 2));
+  for (std::string::size_type at; (at = plain.find("ns1:event")) != std::string::npos;) plain.erase(at, 4);
+  EXPECT_EQ(post(sink.url(), plain).status, 200);
+  EXPECT_EQ(post(sink.url(), envelope({"<CommonBaseEvent/>"})).status, 200);
+  EXPECT_EQ(post(sink.url(), "<notSoap/>").status, 500);
+  EXPECT_TRUE(sink.events().empty());
+  const auto s = sink.stats();
+  EXPECT_EQ(s.events, 5);
+  EXPECT_EQ(s.probes, 1);
+  EXPECT_EQ(s.malformed, 1);
+}
+
 TEST(SinkTest, ReplyModes) {
   struct Case {
     std::string mode;

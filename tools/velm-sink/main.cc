@@ -34,6 +34,7 @@ constexpr char kUsage[] =
     "  --ignore-stdin      keep running when standard input closes\n"
     "  --threads N         worker threads of the service port (default 64)\n"
     "  --verbose           one line per request on stderr\n"
+    "  --fast              benchmark acceptance: count event elements, parse nothing, write nothing\n"
     "modes: ok, stopped, http500, clientfault:K, clientfault-all:K, secj, slow:MS, drop, failfirst:N\n";
 
 long number(const char *text, const char *option) {
@@ -66,7 +67,8 @@ int main(int argc, char **argv) {
     kExit,
     kStdin,
     kThreads,
-    kVerbose
+    kVerbose,
+    kFast
   };
   static const option longOptions[] = {{"port", required_argument, nullptr, kPort},
                                        {"control-port", required_argument, nullptr, kControl},
@@ -82,6 +84,7 @@ int main(int argc, char **argv) {
                                        {"ignore-stdin", no_argument, nullptr, kStdin},
                                        {"threads", required_argument, nullptr, kThreads},
                                        {"verbose", no_argument, nullptr, kVerbose},
+                                       {"fast", no_argument, nullptr, kFast},
                                        {"help", no_argument, nullptr, 'h'},
                                        {nullptr, 0, nullptr, 0}};
   int c;
@@ -134,6 +137,9 @@ int main(int argc, char **argv) {
         break;
       case kVerbose:
         options.verbose = true;
+        break;
+      case kFast:
+        options.fast = true;
         break;
       case 'h':
         std::cout << kUsage;

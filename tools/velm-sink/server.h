@@ -36,6 +36,9 @@ struct Options {
   std::string clientCa;  // require and verify client certificates
   int threads = 64;      // worker threads of the service port; each open connection holds one
   bool verbose = false;
+  // Benchmark acceptance: requests are judged by counting their "event"
+  // elements, without parsing them, and accepted events are not written.
+  bool fast = false;
 };
 
 struct Stats {
@@ -81,6 +84,8 @@ class Server {
 
   void onEvent(const httplib::Request &req, httplib::Response &res);
   void onControl(const httplib::Request &req, httplib::Response &res);
+  // The rest of onEvent under --fast, after the mode's own replies.
+  void onFastRequest(const httplib::Request &req, httplib::Response &res, const Mode &mode);
   bool authorized(const httplib::Request &req) const;
   bool record(const SendEventRequest &request);  // false: not written
   void waitMillis(long ms);
