@@ -164,6 +164,7 @@ int deleteCacheFile(VELM_AuditClientContext *context, const char *fileName, VELM
     VELM_TRACE_ERROR(context, "ERROR: remove of file %s failed: %s", path.c_str(), std::strerror(e));
     return -1;
   }
+  syncCacheDir(context);
   return 0;
 }
 

@@ -117,6 +117,7 @@ struct VELM_AuditClientContext {
   int tempStorageFullTimeout;
   int shutDownTimeout;
   int responseTimeout;
+  int cacheSync;  // 1 "yes": cache writes reach the disk before they count (an addition)
 
   // Internal state.
   char *installDir;
