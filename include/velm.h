@@ -155,7 +155,10 @@ VELM_API VELM_AuditClientContext *VELM_AuditClientContext_Create(const VELM_Prop
 
 /* Deletes the context and everything it owns (loggers, catalogue, tables);
  * the last context of the process also stops the process-wide runtimes.
- * Delete its audit client first; no other thread may still use it.
+ * Delete its audit client first; no other thread may still use it. A
+ * library thread that outlived the client's deletion (stuck in a request)
+ * is waited for, up to responseTimeout plus 30 seconds; if it is still
+ * there the context is left allocated rather than freed under it.
  * Returns 0, or -1 when a parameter is NULL. */
 VELM_API int VELM_AuditClientContext_Delete(VELM_AuditClientContext *context, VELM_result *result);
 
