@@ -170,8 +170,9 @@ TEST(FullDisk, FiniteTimeoutDiscardsExactlyWhatTheServiceMisses) {
   {
     Context drain(sink.url(), reliability_test::autoProps(cache.prefix()));
     ASSERT_NE(drain.get(), nullptr);
-    VELM_AuditClient *drainer = VELM_AuditClient_Create(drain.get(), &r);
-    ASSERT_NE(drainer, nullptr) << r.all();
+    Result dr;
+    VELM_AuditClient *drainer = VELM_AuditClient_Create(drain.get(), &dr);
+    ASSERT_NE(drainer, nullptr) << dr.all();
     ASSERT_TRUE(client_test::waitFor([&] { return cache.undelivered().empty(); }, std::chrono::seconds(180)));
     Result del2;
     EXPECT_EQ(VELM_AuditClient_Delete(drainer, &del2), 0) << del2.all();
