@@ -37,6 +37,21 @@ std::string cachePath(const cacheInfo *ci, const char *name) {
   return buf;
 }
 
+int syncCacheData(VELM_AuditClientContext *context, FILE *fp) {
+  if (!context->cacheSync) return 0;
+  return fs::syncData(fp);
+}
+
+void syncCacheDir(VELM_AuditClientContext *context) {
+  if (!context->cacheSync || context->cacheInfo == nullptr) return;
+  const char *dir = context->cacheInfo->cacheDir;
+  // A path like "/batch" leaves an empty directory part: the root.
+  if (fs::syncDir(dir != nullptr && dir[0] != '\0' ? dir : "/") != 0) {
+    const int e = errno;
+    VELM_TRACE_ERROR(context, "ERROR on sync of disk cache directory %s: %s, errno = %d", dir, std::strerror(e), e);
+  }
+}
+
 void formatRecordHeader(char *header, long dataSize, long compSize, long numEvents) {
   // The format yields 33 characters with its final ":"; the bound of 32 cuts
   // it, so byte 31 is the terminating NUL. Readers rely on nothing past 30.
@@ -133,7 +148,7 @@ int updateReadPos(VELM_AuditClientContext *context, FILE *file, cacheFileInfo *f
     fs::seek(file, pos, SEEK_SET);
     return -1;
   }
-  if (fs::flush(file) != 0 || fs::flush(file) != 0) {
+  if (fs::flush(file) != 0 || fs::flush(file) != 0 || syncCacheData(context, file) != 0) {
     const int e = errno;
     const std::string path = cachePath(context->cacheInfo, f->fileName);
     VELM_RECORD(context, result, 41, path.c_str(), std::strerror(e));
@@ -173,6 +188,8 @@ int handleCorruptedCacheFile(VELM_AuditClientContext *context, cacheFileInfo *f,
     VELM_FLOW(context, "renaming corrupt disk cache file %s to %s", path.c_str(), newName);
     if (fs::rename(path.c_str(), newName) != 0) {
       VELM_TRACE_ERROR(context, "ERROR: cannot rename %s to %s: %s\n", path.c_str(), newName, std::strerror(errno));
+    } else {
+      syncCacheDir(context);
     }
     return 0;
   }

@@ -56,6 +56,14 @@ void formatRecordHeader(char *header, long dataSize, long compSize, long numEven
 // Decimal digits from text, stopping at the first non-digit (at most width).
 long parseDecimal(const char *text, int width);
 
+// With cacheSync "yes": makes what was flushed to fp durable (fdatasync).
+// 0, or -1 with errno set. A no-op returning 0 otherwise.
+int syncCacheData(VELM_AuditClientContext *context, FILE *fp);
+// With cacheSync "yes": makes a create, rename or remove in the cache
+// directory durable. Failures are traced only: the file operation itself
+// has already happened.
+void syncCacheDir(VELM_AuditClientContext *context);
+
 // ---- Reader (cache_file.cc) ---------------------------------------------
 
 // One record read back, reused from record to record of a drain.

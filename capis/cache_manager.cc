@@ -68,9 +68,11 @@ int startCMThread(VELM_AuditClientContext *context, VELM_result *result) {
     std::scoped_lock lock(ci->mutex);
     ci->numCMThreads += 1;
   }
+  enterThread(context->liveThreads);
   try {
     std::thread(cacheManager, context).detach();
   } catch (const std::system_error &e) {
+    leaveThread(context->liveThreads);
     {
       std::scoped_lock lock(ci->mutex);
       ci->numCMThreads -= 1;
@@ -84,6 +86,7 @@ int startCMThread(VELM_AuditClientContext *context, VELM_result *result) {
 }
 
 void cacheManager(VELM_AuditClientContext *context) {
+  LiveThreads *live = context->liveThreads;
   VELM_TRACE_ENTRY(context);
   cacheInfo *ci = context->cacheInfo;
   VELM_result res{0, 0, nullptr};
@@ -130,9 +133,13 @@ void cacheManager(VELM_AuditClientContext *context) {
   }
   VELM_Result_Clean(&res);
   VELM_TRACE_EXIT(context);
-  // The last touch of the context: client deletion frees it once this is 0.
-  std::scoped_lock lock(ci->mutex);
-  ci->numCMThreads -= 1;
+  {
+    // Client deletion stops waiting once this is 0; context deletion waits
+    // for leaveThread.
+    std::scoped_lock lock(ci->mutex);
+    ci->numCMThreads -= 1;
+  }
+  leaveThread(live);
 }
 
 cacheFileInfo *getNextCacheFile(VELM_AuditClientContext *context, VELM_result *) {
@@ -164,6 +171,7 @@ int deleteCacheFile(VELM_AuditClientContext *context, const char *fileName, VELM
     VELM_TRACE_ERROR(context, "ERROR: remove of file %s failed: %s", path.c_str(), std::strerror(e));
     return -1;
   }
+  syncCacheDir(context);
   return 0;
 }
 

@@ -54,7 +54,7 @@ void giveUpCreation(VELM_AuditClientContext *context, cacheFileInfo *f, bool res
   const bool remove = f->fp != nullptr && path != nullptr;
   freeCacheFileInfo(context, f, result);
   // It holds no record (at most a cut header), so nothing is lost with it.
-  if (remove) fs::remove(path);
+  if (remove && fs::remove(path) == 0) syncCacheDir(context);
   ci->creationFlag = 0;
 }
 
@@ -266,7 +266,7 @@ cacheFileInfo *createCacheFile(VELM_AuditClientContext *context, CacheLock &lock
     int hard = 0;  // message of a hard error
     int e = 0;
     if (fs::write(f->fp, header, kCheckpointWidth) == static_cast<std::size_t>(kCheckpointWidth)) {
-      if (fs::flush(f->fp) == 0 && fs::flush(f->fp) == 0) break;
+      if (fs::flush(f->fp) == 0 && fs::flush(f->fp) == 0 && syncCacheData(context, f->fp) == 0) break;
       e = errno;
       if (e != ENOSPC) {
         hard = 41;
@@ -311,6 +311,8 @@ cacheFileInfo *createCacheFile(VELM_AuditClientContext *context, CacheLock &lock
     broadcastCache(ci);
     VELM_FLOW(context, "FLOW: broadcasting cacheInfo->cond - just reset noDiskSpace");
   }
+  // The new name must survive a power cut before records are counted in it.
+  syncCacheDir(context);
   f->currSize = kFirstRecordOffset;
   {
     std::scoped_lock fl(f->mutex);
@@ -453,7 +455,7 @@ int writeCacheRecord(VELM_AuditClientContext *context, cacheFileInfo *f, char *b
   for (int waited = 0;; waited += 2) {
     if (loadFlag(f->corrupt)) return -1;
     if (fs::write(f->fp, buffer, length) == length) {
-      if (fs::flush(f->fp) == 0 && fs::flush(f->fp) == 0) break;
+      if (fs::flush(f->fp) == 0 && fs::flush(f->fp) == 0 && syncCacheData(context, f->fp) == 0) break;
       const int e = errno;
       if (e != ENOSPC) {
         VELM_RECORD(context, result, 41, path.c_str(), std::strerror(e));

@@ -6,7 +6,9 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -29,6 +31,9 @@ VELM_TRACE_UNIT("context");
 namespace velm {
 
 namespace {
+
+// Beyond responseTimeout, for a thread to finish the request it is in.
+constexpr auto kLeftoverThreadGrace = std::chrono::seconds(30);
 
 VELMCommonRec *commonRec = nullptr;
 std::once_flag commonOnce;
@@ -267,6 +272,20 @@ RuntimeCounters runtimeCounters() {
 
 // Releases everything a context holds; also the end of every failed creation.
 void deleteContext(VELM_AuditClientContext *context) {
+  // A queue or cache thread that outlived its client's deletion still reads
+  // the context, its cache and its connections: wait for it, long enough for
+  // a request to time out. If it is stuck even so, the context is left
+  // allocated rather than freed under it.
+  if (context->liveThreads != nullptr) {
+    const auto limit = std::chrono::seconds(std::max(context->responseTimeout, 1)) + kLeftoverThreadGrace;
+    if (!waitThreadsGone(context->liveThreads, limit)) {
+      VELM_TRACE_ERROR(context, "ERROR: library threads still use the context; it is not freed");
+      if (context->errorLogger != nullptr)
+        traceLine(context->errorLogger, kVelmTraceUnit, __func__, __LINE__,
+                  "library threads still use the context; it is not freed");
+      return;
+    }
+  }
   if (context->cacheInfo != nullptr) {
     VELM_result local{0, 0, nullptr};
     freeCacheInfo(context, &local);
@@ -289,6 +308,7 @@ void deleteContext(VELM_AuditClientContext *context) {
   freeProperties(context);
   std::free(context->installDir);
   delete context->stats;
+  delete context->liveThreads;
   releaseHandle(context);
 }
 
@@ -310,7 +330,8 @@ VELM_AuditClientContext *createContext(const VELM_Property *propertyList, VELM_r
     return nullptr;
   };
   context->stats = new (std::nothrow) DeliveryStats();
-  if (context->stats == nullptr) {
+  context->liveThreads = new (std::nothrow) LiveThreads();
+  if (context->stats == nullptr || context->liveThreads == nullptr) {
     VELM_RECORD(nullptr, result, 1);
     return fail();
   }

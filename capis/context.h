@@ -4,7 +4,10 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 #include "platform/nls.h"
 #include "qlg.h"
@@ -35,6 +38,33 @@ struct DeliveryStats {
   std::atomic<uint64_t> eventsDiscarded{0};  // thrown away (queue or cache full past the time-out)
   std::atomic<uint64_t> eventsRejected{0};   // refused by the server as invalid
 };
+
+// The library's own threads (queue and cache manager threads) that can still
+// reach a context. Client deletion waits for them only so long; one that
+// outlives it (blocked in a request, say) must still find the context, so
+// context deletion waits for this count to drop to zero.
+struct LiveThreads {
+  std::mutex mutex;
+  std::condition_variable cond;
+  int count = 0;  // guarded by mutex
+};
+// Counts a thread before it is started, so that it is waited for even if it
+// has not run yet.
+inline void enterThread(LiveThreads *t) {
+  std::scoped_lock lock(t->mutex);
+  t->count += 1;
+}
+// The thread's (or a failed start's) last touch of anything the context owns.
+inline void leaveThread(LiveThreads *t) {
+  std::scoped_lock lock(t->mutex);
+  t->count -= 1;
+  t->cond.notify_all();
+}
+// True once no counted thread is left; false after timeout.
+inline bool waitThreadsGone(LiveThreads *t, std::chrono::steady_clock::duration timeout) {
+  std::unique_lock lock(t->mutex);
+  return t->cond.wait_until(lock, std::chrono::steady_clock::now() + timeout, [t] { return t->count == 0; });
+}
 
 // One per process, created once and never freed.
 struct VELMCommonRec {
@@ -117,6 +147,7 @@ struct VELM_AuditClientContext {
   int tempStorageFullTimeout;
   int shutDownTimeout;
   int responseTimeout;
+  int cacheSync;  // 1 "yes": cache writes reach the disk before they count (an addition)
 
   // Internal state.
   char *installDir;
@@ -139,6 +170,7 @@ struct VELM_AuditClientContext {
   velm::SecureEnv *secureEnv;    // loaded trust store and client identity of an https context
   velm::GIIdTable *giidTable;  // shared, owned by VELMCommon
   velm::DeliveryStats *stats;  // owned; null until the context is complete
+  velm::LiveThreads *liveThreads;  // owned; library threads that can still reach the context
   int counted;                 // holds a reference in VELMCommon
   int checkServerOnCreate;     // always on
   int validateEvents;          // always on

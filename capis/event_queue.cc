@@ -158,6 +158,7 @@ int startEQThread(VELM_AuditClientContext *context, VELM_AuditClient *client, VE
     std::scoped_lock lock(queue->lock);
     ++queue->activeThreads;
   }
+  enterThread(context->liveThreads);
   std::error_code failure;
   if (injectedStartFailure()) {
     failure = std::make_error_code(std::errc::resource_unavailable_try_again);
@@ -171,6 +172,7 @@ int startEQThread(VELM_AuditClientContext *context, VELM_AuditClient *client, VE
     }
   }
   if (failure) {
+    leaveThread(context->liveThreads);
     {
       std::scoped_lock lock(queue->lock);
       --queue->activeThreads;
@@ -187,6 +189,7 @@ int startEQThread(VELM_AuditClientContext *context, VELM_AuditClient *client, VE
 
 void eventQueueHandler(std::shared_ptr<eventQueue> queue) {
   VELM_AuditClientContext *context = queue->context;
+  LiveThreads *live = context->liveThreads;
   VELM_TRACE_ENTRY(context);
   VELM_result local{0, 0, nullptr};
   std::vector<VELM_AuditEvent *> batch;
@@ -216,11 +219,12 @@ void eventQueueHandler(std::shared_ptr<eventQueue> queue) {
     }
     VELM_Result_Clean(&local);
     VELM_TRACE_EXIT(context);
-    // From here on the context may be gone: the deletion ends once the last
-    // thread has left.
+    // From here on the client may be gone: its deletion ends once the last
+    // thread has left. The context stays until leaveThread.
     --queue->activeThreads;
   }
   queue->spaceCond.notify_all();
+  leaveThread(live);
 }
 
 int processQueue(eventQueue *queue, VELM_AuditEvent **batchArray, int flush, std::unique_lock<std::mutex> &lk,

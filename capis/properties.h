@@ -47,7 +47,7 @@ constexpr PropertyDef intProp(const char *name, int Ctx::*field, int def, int mi
 inline constexpr int kAny = INT_MIN;
 inline constexpr int kDefaultResponseTimeout = 180;
 
-inline constexpr std::array<PropertyDef, 39> kProperties{{
+inline constexpr std::array<PropertyDef, 40> kProperties{{
     strProp("serverURL", &Ctx::serverURL),
     strProp("keyFilePath", &Ctx::keyFilePath),
     strProp("stashFilePath", &Ctx::stashFilePath),
@@ -87,6 +87,8 @@ inline constexpr std::array<PropertyDef, 39> kProperties{{
     intProp("tempStorageFullTimeout", &Ctx::tempStorageFullTimeout, -1, -1),
     intProp("shutDownTimeout", &Ctx::shutDownTimeout, -1, kAny),
     intProp("responseTimeout", &Ctx::responseTimeout, kDefaultResponseTimeout, 1),  // or the environment
+    // Added after the original 39, so their indexes stay as they were.
+    choiceProp("cacheSync", &Ctx::cacheSync, kNoYes, 0),
 }};
 
 inline constexpr int kNumProperties = static_cast<int>(kProperties.size());

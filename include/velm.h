@@ -206,8 +206,12 @@ VELM_API VELM_AuditClientContext *VELM_AuditClientContext_Create(const VELM_Prop
 /** Deletes the context and everything it owns (loggers, catalogue, tables);
  * the last context of the process also stops the process-wide runtimes.
  * Delete its audit client and its events first (an event keeps a pointer to
- * its context); no other thread may still use the context. Returns 0, or -1
- * when a parameter is NULL; afterwards the handle is invalid. */
+ * its context); no other thread may still use the context. A library thread
+ * that outlived the client's deletion (stuck in a request) is waited for, up
+ * to responseTimeout plus 30 seconds; if it is still there the context is
+ * left allocated rather than freed under it, so this call may block that
+ * long. Returns 0, or -1 when a parameter is NULL; afterwards the handle is
+ * invalid. */
 VELM_API int VELM_AuditClientContext_Delete(VELM_AuditClientContext *context, VELM_result *result);
 
 /** Sets the context's trace level (see the properties traceLevel,

@@ -15,7 +15,7 @@ namespace velm::fs {
 
 namespace {
 
-constexpr std::size_t kOps = static_cast<std::size_t>(Op::Tell) + 1;
+constexpr std::size_t kOps = static_cast<std::size_t>(Op::SyncDir) + 1;
 
 struct Plan {
   std::mutex mutex;
@@ -119,6 +119,30 @@ int flush(FILE *fp) {
     return EOF;
   }
   return std::fflush(fp);
+}
+
+int syncData(FILE *fp) {
+  Fault f;
+  if (nextFault(Op::SyncData, f) != nullptr) {
+    errno = f.errorNumber;
+    return -1;
+  }
+  return ::fdatasync(fileno(fp));
+}
+
+int syncDir(const char *dir) {
+  Fault f;
+  if (nextFault(Op::SyncDir, f) != nullptr) {
+    errno = f.errorNumber;
+    return -1;
+  }
+  const int fd = ::open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  const int rc = ::fsync(fd);
+  const int e = errno;
+  ::close(fd);
+  errno = e;
+  return rc;
 }
 
 thread_local bool readFaulted = false;

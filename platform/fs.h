@@ -15,7 +15,7 @@
 
 namespace velm::fs {
 
-enum class Op { Open, Write, Flush, Seek, Truncate, Rename, Remove, Stat, ListDir, Read, Tell };
+enum class Op { Open, Write, Flush, Seek, Truncate, Rename, Remove, Stat, ListDir, Read, Tell, SyncData, SyncDir };
 
 // One injected failure: calls of op number first, first + 1, ... (counted
 // from 1 since the plan was set, over all paths) fail with errorNumber;
@@ -41,6 +41,11 @@ int close(FILE *fp);
 // Returns the bytes written; a short count means failure (errno set).
 std::size_t write(FILE *fp, const void *buf, std::size_t size);
 int flush(FILE *fp);  // 0 or EOF
+// fdatasync of the stream's file (flush it first). 0 or -1.
+int syncData(FILE *fp);
+// fsync of a directory, so that a file created, renamed or removed in it
+// stays so after a power cut. 0 or -1.
+int syncDir(const char *dir);
 std::size_t read(FILE *fp, void *buf, std::size_t size);
 // After a short read on this thread: true for an I/O error (the stream's
 // error flag, or an injected fault), false for the end of the file.

@@ -10,9 +10,10 @@ using namespace velm_test;
 
 class CacheWriterTest : public CacheTest {
  protected:
-  void make(int timeout, int maxFileSize = 1000000, int maxFiles = 10, int slots = 1) {
+  void make(int timeout, int maxFileSize = 1000000, int maxFiles = 10, int slots = 1, const char *sync = "no") {
     Props p = props();
-    p.num("tempStorageFullTimeout", timeout)
+    p.str("cacheSync", sync)
+        .num("tempStorageFullTimeout", timeout)
         .num("maxCacheFileSize", maxFileSize)
         .num("maxCacheFiles", maxFiles)
         .num("numberEQThreads", slots);
@@ -172,6 +173,64 @@ TEST_F(CacheWriterTest, NoFileHandlesWarnsOnceAndDiscardsWithoutWaiting) {
   velm::fs::clearFaultPlan();
   EXPECT_EQ(ci()->numDiscardedEvents, 4);
   EXPECT_EQ(countOf(errorText(), "DXACC0060E"), 1);
+}
+
+// A power cut must not take a record the writer has counted: with cacheSync
+// "yes" every record and checkpoint is synced before it counts, and every
+// file created, renamed or removed syncs the directory. "no" syncs nothing.
+TEST_F(CacheWriterTest, CacheSyncSyncsRecordsCheckpointsAndTheDirectory) {
+  struct Case {
+    const char *sync;
+    int dataSyncs;  // header of the new file, two records, one checkpoint
+    int dirSyncs;   // creation of the file, its removal
+  };
+  for (const Case &c : {Case{"no", 0, 0}, Case{"yes", 4, 2}}) {
+    SCOPED_TRACE(c.sync);
+    // A fault that never fires switches the call counting on.
+    velm::fs::setFaultPlan({{velm::fs::Op::Stat, 1000000, 1, EIO}});
+    make(0, 1000000, 10, 1, c.sync);
+    ASSERT_EQ(cache(eventText(1), 1), 0);
+    ASSERT_EQ(cache(eventText(2), 1), 0);
+    velm::cacheFileInfo *f = ci()->cacheFiles[0];
+    FILE *reader = velm::fs::open(slotFile().c_str(), "rb+");
+    ASSERT_NE(reader, nullptr);
+    f->readCheckPoint = 10;
+    EXPECT_EQ(velm::updateReadPos(ctx, reader, f, &result), 0);
+    velm::fs::close(reader);
+    const std::string name = f->fileName;
+    EXPECT_EQ(velm::deleteCacheFile(ctx, name.c_str(), &result), 0);
+    EXPECT_EQ(velm::fs::callCount(velm::fs::Op::SyncData), c.dataSyncs);
+    EXPECT_EQ(velm::fs::callCount(velm::fs::Op::SyncDir), c.dirSyncs);
+    velm::fs::clearFaultPlan();
+    destroy();
+  }
+}
+
+// A record whose sync fails is not on disk for sure: it fails or waits like
+// a failed flush, and the file keeps its old length.
+TEST_F(CacheWriterTest, FailedSyncIsAFailedWrite) {
+  struct Case {
+    const char *name;
+    int error;
+    int rc;       // of cacheMsg
+    int message;  // first message, 0 none
+    int discarded;
+  };
+  for (const Case &c : std::vector<Case>{{"EIO", EIO, -1, 41, 0}, {"ENOSPC", ENOSPC, 0, 0, 1}}) {
+    SCOPED_TRACE(c.name);
+    make(0, 1000000, 10, 1, "yes");
+    ASSERT_EQ(cache(eventText(1), 1), 0);
+    const auto before = std::filesystem::file_size(slotFile());
+    velm::fs::setFaultPlan({{velm::fs::Op::SyncData, 1, -1, c.error}});
+    EXPECT_EQ(cache(eventText(2), 1), c.rc);
+    velm::fs::clearFaultPlan();
+    EXPECT_EQ(firstCode(), c.message);
+    EXPECT_EQ(std::filesystem::file_size(slotFile()), before);
+    EXPECT_EQ(ci()->numDiscardedEvents, c.discarded);
+    EXPECT_EQ(ctx->stats->eventsCached.load(), 1u);
+    destroy();
+    std::filesystem::remove(errorLog);
+  }
 }
 
 }  // namespace

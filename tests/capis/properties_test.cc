@@ -70,6 +70,7 @@ TEST_F(PropertyTest, TwoPropertiesGiveEveryDefault) {
   EXPECT_EQ(c->numberRetries, 3);
   EXPECT_EQ(c->retryInterval, 2);
   EXPECT_EQ(c->compress, 0);
+  EXPECT_EQ(c->cacheSync, 0);
   EXPECT_EQ(c->elementCodeSet, nullptr);
   EXPECT_EQ(c->errorLocale, nullptr);
   EXPECT_EQ(c->errorCodeSet, nullptr);
@@ -157,6 +158,10 @@ TEST_F(PropertyTest, SinglePropertyRules) {
        [](auto *c) { return c->compress; }, 1},
       {"compress YES", [](Props &p) { p.str("compress", "YES"); }, 7,
        "DXACC0007E The property compress has a value in the property list that is not valid: YES .", {}, 0},
+      {"cacheSync yes", [](Props &p) { p.str("cacheSync", "yes"); }, 0, nullptr,
+       [](auto *c) { return c->cacheSync; }, 1},
+      {"cacheSync always", [](Props &p) { p.str("cacheSync", "always"); }, 7,
+       "DXACC0007E The property cacheSync has a value in the property list that is not valid: always .", {}, 0},
       {"usingQUILL maybe", [](Props &p) { p.str("usingQUILL", "maybe"); }, 7,
        "DXACC0007E The property usingQUILL has a value in the property list that is not valid: maybe .", {}, 0},
       {"useDiskCache never", [](Props &p) { p.str("useDiskCache", "never"); }, 0, nullptr,
