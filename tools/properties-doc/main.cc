@@ -74,6 +74,10 @@ constexpr Note kNotes[] = {
      ""},
     {"responseTimeout", "Seconds to wait for the service's reply to a request.",
      "180, or the environment variable VELM_SERVER_RESPONSE_TIMEOUT when it holds a positive integer"},
+    {"cacheSync", "\"yes\": every cache record and checkpoint reaches the disk (`fdatasync`) before it counts as "
+                  "written, and the directory is synced after a cache file is created, renamed or removed, so "
+                  "cached events survive a power cut. \"no\": the operating system writes back. An addition.",
+     ""},
 };
 
 const Note *noteFor(std::string_view name) {
