@@ -171,6 +171,10 @@ class Bytes {
     return *this;
   }
   Bytes &operator+=(const char *s) { return *this += std::string_view(s); }
+  // Room for len more bytes, so that appending from inside the buffer is safe.
+  void reserveMore(std::size_t len) {
+    if (cap_ - n_ < len) grow(len);
+  }
   void erase(std::size_t pos, std::size_t len) {
     std::memmove(p_ + pos, p_ + pos + len, n_ - pos - len);
     n_ -= len;
