@@ -238,6 +238,7 @@ class TextOutput final : public CbeOutput {
   // An attribute of the open start tag: its text in the element's buffer.
   struct Attr {
     std::string_view name;
+    uint64_t prefix;  // of name, see Name
     std::size_t begin, end;
   };
   // A root attribute, written when the event is finished.
@@ -258,11 +259,20 @@ class TextOutput final : public CbeOutput {
 
   int elementAttr(const XMLCh *name, const char *value, const XMLCh *value16);
   int rootAttrImpl(const XMLCh *name, const char *value, const XMLCh *value16);
+  // A name with its first eight bytes as a big-endian number, so that most
+  // comparisons of names are one integer comparison.
+  struct Name {
+    std::string_view text;
+    uint64_t prefix;
+  };
   // The ASCII form of one of the encoders' constant names, cached by address.
-  std::string_view ascii(const XMLCh *name);
+  Name lookupName(const XMLCh *name);
+  std::string_view ascii(const XMLCh *text) { return lookupName(text).text; }
+  Name cacheName(const XMLCh *name);
   struct CachedName {
     const XMLCh *key = nullptr;
     uint32_t length = 0;
+    uint64_t prefix = 0;
     char text[60];
   };
   CachedName names_[256];
