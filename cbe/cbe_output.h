@@ -163,7 +163,20 @@ class Bytes {
   }
   void append(const char *s, std::size_t len) {
     if (cap_ - n_ < len) grow(len);
-    std::memcpy(p_ + n_, s, len);
+    char *d = p_ + n_;
+    // Most appends are short names and values: overlapping fixed-size
+    // copies stay inline where a call to memcpy would not.
+    if (len >= 8 && len <= 16) {
+      std::memcpy(d, s, 8);
+      std::memcpy(d + len - 8, s + len - 8, 8);
+    } else if (len >= 4 && len < 8) {
+      std::memcpy(d, s, 4);
+      std::memcpy(d + len - 4, s + len - 4, 4);
+    } else if (len < 4) {
+      for (std::size_t i = 0; i < len; ++i) d[i] = s[i];
+    } else {
+      std::memcpy(d, s, len);
+    }
     n_ += len;
   }
   Bytes &operator+=(std::string_view v) {
