@@ -280,8 +280,9 @@ int TextOutput::open(const XMLCh *name, bool loose) {
     }
   }
   const std::string_view n = ascii(name);
-  buf->s += '<';
-  buf->s += n;
+  char *d = buf->s.room(n.size() + 1);
+  *d++ = '<';
+  buf->s.settle(Bytes::copy(d, n.data(), n.size()));
   frames_.push_back({n, buf, mark, attrs_.size(), false, parentHadContent, depth});
   return 0;
 }
@@ -290,9 +291,12 @@ int TextOutput::close(int slot) {
   Frame &f = frames_.back();
   Buffer &b = *f.buf;
   if (f.hasContent) {
-    b.s += "</";
-    b.s += f.name;
-    b.s += '>';
+    char *d = b.s.room(f.name.size() + 3);
+    *d++ = '<';
+    *d++ = '/';
+    d = Bytes::copy(d, f.name.data(), f.name.size());
+    *d++ = '>';
+    b.s.settle(d);
   } else {
     b.s += "/>";
   }
@@ -332,9 +336,12 @@ int TextOutput::elementAttr(const XMLCh *name, const char *value, const XMLCh *v
   const std::string_view key = keyName.text;
   const uint64_t prefix = keyName.prefix;
   const std::size_t begin = b.s.size();
-  b.s += ' ';
-  b.s += key;
-  b.s += "=\"";
+  char *d = b.s.room(key.size() + 3);
+  *d++ = ' ';
+  d = Bytes::copy(d, key.data(), key.size());
+  *d++ = '=';
+  *d++ = '"';
+  b.s.settle(d);
   bool bad = false;
   if (value16 != nullptr) {
     b.s += ascii(value16);

@@ -161,11 +161,9 @@ class Bytes {
     p_[n_++] = c;
     return *this;
   }
-  void append(const char *s, std::size_t len) {
-    if (cap_ - n_ < len) grow(len);
-    char *d = p_ + n_;
-    // Most appends are short names and values: overlapping fixed-size
-    // copies stay inline where a call to memcpy would not.
+  // Most appends are short names and values: overlapping fixed-size
+  // copies stay inline where a call to memcpy would not.
+  static char *copy(char *d, const char *s, std::size_t len) {
     if (len >= 8 && len <= 16) {
       std::memcpy(d, s, 8);
       std::memcpy(d + len - 8, s + len - 8, 8);
@@ -177,8 +175,20 @@ class Bytes {
     } else {
       std::memcpy(d, s, len);
     }
+    return d + len;
+  }
+  void append(const char *s, std::size_t len) {
+    if (cap_ - n_ < len) grow(len);
+    copy(p_ + n_, s, len);
     n_ += len;
   }
+  // Several pieces written with one capacity check: room for len bytes at
+  // the end, then settle(past the last byte written).
+  char *room(std::size_t len) {
+    if (cap_ - n_ < len) grow(len);
+    return p_ + n_;
+  }
+  void settle(const char *past) { n_ = static_cast<std::size_t>(past - p_); }
   Bytes &operator+=(std::string_view v) {
     append(v.data(), v.size());
     return *this;
