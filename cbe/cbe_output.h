@@ -75,6 +75,11 @@ class CbeOutput {
   virtual int flushSlots() = 0;
   virtual bool slotFilled(int slot) const = 0;
 
+  // A whole "children" element of name and type whose one "values" child
+  // holds text (the commonest shape of an event); when it fails, nothing
+  // of it stays. Composed of the calls above unless an output knows better.
+  virtual int scalarField(const XMLCh *name, const XMLCh *type, const char *text);
+
  protected:
   void bind(VELM_AuditClientContext *context, VELM_result *result) {
     context_ = context;
@@ -237,6 +242,7 @@ class TextOutput final : public CbeOutput {
   int rootAttr(const XMLCh *name, const XMLCh *value) override;
   int flushSlots() override;
   bool slotFilled(int slot) const override { return slotSet_[slot]; }
+  int scalarField(const XMLCh *name, const XMLCh *type, const char *text) override;
   bool hasCurrent() const override { return !frames_.empty(); }
 
  private:

@@ -109,12 +109,7 @@ int openField(CbeOutput &o, const XMLCh *name, const XMLCh *type) {
 }
 
 int scalarFieldOf(CbeOutput &o, const XMLCh *name, const XMLCh *type, const char *text) {
-  if (openField(o, name, type) != 0) return -1;
-  if (addValuesTo(o, text) != 0) {
-    o.drop();
-    return -1;
-  }
-  return o.close();
+  return o.scalarField(name, type, text);
 }
 
 int stringFieldOf(CbeOutput &o, const XMLCh *name, const char *value) {
