@@ -31,6 +31,15 @@ int CbeOutput::scalarField(const XMLCh *name, const XMLCh *type, const char *tex
   return close();
 }
 
+int CbeOutput::values(const char *text) {
+  if (open(kValues) != 0) return -1;
+  if (this->text(text) != 0) {
+    drop();
+    return -1;
+  }
+  return close();
+}
+
 // ---- The DOM ---------------------------------------------------------------
 
 DomOutput::DomOutput(VELM_AuditClientContext *context, VELM_result *result, XmlDocument *doc, XmlElement *node)
@@ -463,6 +472,28 @@ int TextOutput::scalarField(const XMLCh *name, const XMLCh *type, const char *te
   d = Bytes::copy(d, t.data(), t.size());
   d = Bytes::copy(d, kValuesOpen.data(), kValuesOpen.size());
   b.s.settle(d);
+  bool bad = false;
+  const std::size_t at = b.s.size();
+  if (!appendEscaped(b.s, text, false, bad)) {
+    b.truncate(mark);
+    recordRefusedText(context(), result(), "setElementData()", utf8Refusal(text));
+    return -1;
+  }
+  if (bad && b.bad == kNone) b.bad = at;
+  b.s += kClose;
+  parent.hasContent = true;
+  return 0;
+}
+
+int TextOutput::values(const char *text) {
+  if (text == nullptr || frames_.empty()) return CbeOutput::values(text);
+  Frame &parent = frames_.back();
+  Buffer &b = *parent.buf;
+  const std::size_t mark = b.s.size();
+  static constexpr std::string_view kOpen = "<values>", kClose = "</values>";
+  char *d = b.s.room(1 + kOpen.size());
+  if (!parent.hasContent) *d++ = '>';
+  b.s.settle(Bytes::copy(d, kOpen.data(), kOpen.size()));
   bool bad = false;
   const std::size_t at = b.s.size();
   if (!appendEscaped(b.s, text, false, bad)) {

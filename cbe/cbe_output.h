@@ -79,6 +79,8 @@ class CbeOutput {
   // holds text (the commonest shape of an event); when it fails, nothing
   // of it stays. Composed of the calls above unless an output knows better.
   virtual int scalarField(const XMLCh *name, const XMLCh *type, const char *text);
+  // A "values" child holding text; when it fails, nothing of it stays.
+  virtual int values(const char *text);
 
  protected:
   void bind(VELM_AuditClientContext *context, VELM_result *result) {
@@ -243,6 +245,7 @@ class TextOutput final : public CbeOutput {
   int flushSlots() override;
   bool slotFilled(int slot) const override { return slotSet_[slot]; }
   int scalarField(const XMLCh *name, const XMLCh *type, const char *text) override;
+  int values(const char *text) override;
   bool hasCurrent() const override { return !frames_.empty(); }
 
  private:
