@@ -75,6 +75,13 @@ class CbeOutput {
   virtual int flushSlots() = 0;
   virtual bool slotFilled(int slot) const = 0;
 
+  // A whole "children" element of name and type whose one "values" child
+  // holds text (the commonest shape of an event); when it fails, nothing
+  // of it stays. Composed of the calls above unless an output knows better.
+  virtual int scalarField(const XMLCh *name, const XMLCh *type, const char *text);
+  // A "values" child holding text; when it fails, nothing of it stays.
+  virtual int values(const char *text);
+
  protected:
   void bind(VELM_AuditClientContext *context, VELM_result *result) {
     context_ = context;
@@ -161,16 +168,43 @@ class Bytes {
     p_[n_++] = c;
     return *this;
   }
+  // Most appends are short names and values: overlapping fixed-size
+  // copies stay inline where a call to memcpy would not.
+  static char *copy(char *d, const char *s, std::size_t len) {
+    if (len >= 8 && len <= 16) {
+      std::memcpy(d, s, 8);
+      std::memcpy(d + len - 8, s + len - 8, 8);
+    } else if (len >= 4 && len < 8) {
+      std::memcpy(d, s, 4);
+      std::memcpy(d + len - 4, s + len - 4, 4);
+    } else if (len < 4) {
+      for (std::size_t i = 0; i < len; ++i) d[i] = s[i];
+    } else {
+      std::memcpy(d, s, len);
+    }
+    return d + len;
+  }
   void append(const char *s, std::size_t len) {
     if (cap_ - n_ < len) grow(len);
-    std::memcpy(p_ + n_, s, len);
+    copy(p_ + n_, s, len);
     n_ += len;
   }
+  // Several pieces written with one capacity check: room for len bytes at
+  // the end, then settle(past the last byte written).
+  char *room(std::size_t len) {
+    if (cap_ - n_ < len) grow(len);
+    return p_ + n_;
+  }
+  void settle(const char *past) { n_ = static_cast<std::size_t>(past - p_); }
   Bytes &operator+=(std::string_view v) {
     append(v.data(), v.size());
     return *this;
   }
   Bytes &operator+=(const char *s) { return *this += std::string_view(s); }
+  // Room for len more bytes, so that appending from inside the buffer is safe.
+  void reserveMore(std::size_t len) {
+    if (cap_ - n_ < len) grow(len);
+  }
   void erase(std::size_t pos, std::size_t len) {
     std::memmove(p_ + pos, p_ + pos + len, n_ - pos - len);
     n_ -= len;
@@ -210,6 +244,8 @@ class TextOutput final : public CbeOutput {
   int rootAttr(const XMLCh *name, const XMLCh *value) override;
   int flushSlots() override;
   bool slotFilled(int slot) const override { return slotSet_[slot]; }
+  int scalarField(const XMLCh *name, const XMLCh *type, const char *text) override;
+  int values(const char *text) override;
   bool hasCurrent() const override { return !frames_.empty(); }
 
  private:
@@ -234,6 +270,7 @@ class TextOutput final : public CbeOutput {
   // An attribute of the open start tag: its text in the element's buffer.
   struct Attr {
     std::string_view name;
+    uint64_t prefix;  // of name, see Name
     std::size_t begin, end;
   };
   // A root attribute, written when the event is finished.
@@ -254,11 +291,20 @@ class TextOutput final : public CbeOutput {
 
   int elementAttr(const XMLCh *name, const char *value, const XMLCh *value16);
   int rootAttrImpl(const XMLCh *name, const char *value, const XMLCh *value16);
+  // A name with its first eight bytes as a big-endian number, so that most
+  // comparisons of names are one integer comparison.
+  struct Name {
+    std::string_view text;
+    uint64_t prefix;
+  };
   // The ASCII form of one of the encoders' constant names, cached by address.
-  std::string_view ascii(const XMLCh *name);
+  Name lookupName(const XMLCh *name);
+  std::string_view ascii(const XMLCh *text) { return lookupName(text).text; }
+  Name cacheName(const XMLCh *name);
   struct CachedName {
     const XMLCh *key = nullptr;
     uint32_t length = 0;
+    uint64_t prefix = 0;
     char text[60];
   };
   CachedName names_[256];

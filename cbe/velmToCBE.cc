@@ -206,12 +206,7 @@ int encodeEvent(CbeOutput &o, VELM_AuditEvent *event) {
 
 int encodeScalar(CbeOutput &o, const char *name, const XMLCh *type, const char *text) {
   if (o.attr(kName, name) != 0 || o.attr(kType, type) != 0) return -1;
-  if (o.open(kValues) != 0) return -1;
-  if (o.text(text) != 0) {
-    o.drop();
-    return -1;
-  }
-  return o.close();
+  return o.values(text);
 }
 
 int encodeValue(CbeOutput &o, const char *name, int valueType, const void *v) {

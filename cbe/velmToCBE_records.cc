@@ -75,14 +75,7 @@ void recordLeftOut(VELM_AuditClientContext *context, VELM_result *result, const 
 
 namespace {
 
-int addValuesTo(CbeOutput &o, const char *text) {
-  if (o.open(kValues) != 0) return -1;
-  if (o.text(text) != 0) {
-    o.drop();
-    return -1;
-  }
-  return o.close();
-}
+int addValuesTo(CbeOutput &o, const char *text) { return o.values(text); }
 
 int addValuesTo(CbeOutput &o, const XMLCh *text) {
   if (o.open(kValues) != 0) return -1;
@@ -109,12 +102,7 @@ int openField(CbeOutput &o, const XMLCh *name, const XMLCh *type) {
 }
 
 int scalarFieldOf(CbeOutput &o, const XMLCh *name, const XMLCh *type, const char *text) {
-  if (openField(o, name, type) != 0) return -1;
-  if (addValuesTo(o, text) != 0) {
-    o.drop();
-    return -1;
-  }
-  return o.close();
+  return o.scalarField(name, type, text);
 }
 
 int stringFieldOf(CbeOutput &o, const XMLCh *name, const char *value) {
