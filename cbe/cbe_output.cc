@@ -454,6 +454,23 @@ int TextOutput::text(const XMLCh *value) {
   return 0;
 }
 
+// The escaped text and closing tags of a composed call; a refused text takes
+// the whole composed element back to mark.
+int TextOutput::closeComposed(Frame &parent, std::size_t mark, const char *text, std::string_view close) {
+  Buffer &b = *parent.buf;
+  bool bad = false;
+  const std::size_t at = b.s.size();
+  if (!appendEscaped(b.s, text, false, bad)) {
+    b.truncate(mark);
+    recordRefusedText(context(), result(), "setElementData()", utf8Refusal(text));
+    return -1;
+  }
+  if (bad && b.bad == kNone) b.bad = at;
+  b.s += close;
+  parent.hasContent = true;
+  return 0;
+}
+
 // The composed calls' exact bytes in one go: name sorts before type, and
 // the constant name and type need no escaping.
 int TextOutput::scalarField(const XMLCh *name, const XMLCh *type, const char *text) {
@@ -472,17 +489,7 @@ int TextOutput::scalarField(const XMLCh *name, const XMLCh *type, const char *te
   d = Bytes::copy(d, t.data(), t.size());
   d = Bytes::copy(d, kValuesOpen.data(), kValuesOpen.size());
   b.s.settle(d);
-  bool bad = false;
-  const std::size_t at = b.s.size();
-  if (!appendEscaped(b.s, text, false, bad)) {
-    b.truncate(mark);
-    recordRefusedText(context(), result(), "setElementData()", utf8Refusal(text));
-    return -1;
-  }
-  if (bad && b.bad == kNone) b.bad = at;
-  b.s += kClose;
-  parent.hasContent = true;
-  return 0;
+  return closeComposed(parent, mark, text, kClose);
 }
 
 int TextOutput::values(const char *text) {
@@ -494,17 +501,7 @@ int TextOutput::values(const char *text) {
   char *d = b.s.room(1 + kOpen.size());
   if (!parent.hasContent) *d++ = '>';
   b.s.settle(Bytes::copy(d, kOpen.data(), kOpen.size()));
-  bool bad = false;
-  const std::size_t at = b.s.size();
-  if (!appendEscaped(b.s, text, false, bad)) {
-    b.truncate(mark);
-    recordRefusedText(context(), result(), "setElementData()", utf8Refusal(text));
-    return -1;
-  }
-  if (bad && b.bad == kNone) b.bad = at;
-  b.s += kClose;
-  parent.hasContent = true;
-  return 0;
+  return closeComposed(parent, mark, text, kClose);
 }
 
 int TextOutput::rootAttrImpl(const XMLCh *name, const char *value, const XMLCh *value16) {

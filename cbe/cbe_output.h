@@ -291,6 +291,7 @@ class TextOutput final : public CbeOutput {
 
   int elementAttr(const XMLCh *name, const char *value, const XMLCh *value16);
   int rootAttrImpl(const XMLCh *name, const char *value, const XMLCh *value16);
+  int closeComposed(Frame &parent, std::size_t mark, const char *text, std::string_view close);
   // A name with its first eight bytes as a big-endian number, so that most
   // comparisons of names are one integer comparison.
   struct Name {
